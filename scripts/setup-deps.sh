@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the simulator and the tests need,
+# only when some are missing, so that a fresh machine needs no manual step.
+# Usage: scripts/setup-deps.sh [--no-windows]
+set -euo pipefail
+
+want_windows=1
+for arg in "$@"; do
+    case "$arg" in
+        --no-windows) want_windows=0 ;;
+    esac
+done
+
+packages=(
+    cmake ninja-build g++ pkg-config git ca-certificates
+    libgtest-dev libgmock-dev libbenchmark-dev
+    libcurl4-openssl-dev libpugixml-dev
+    libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstrtspserver-1.0-dev
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
+    gstreamer1.0-libav gstreamer1.0-tools
+    libcpp-httplib-dev ffmpeg curl
+)
+if [[ $want_windows == 1 ]]; then
+    packages+=(g++-mingw-w64-i686 wine wine32:i386)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+    exit 0
+fi
+
+echo "setup-deps: installing ${missing[*]}"
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then SUDO=sudo; fi
+if [[ $want_windows == 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+fi
+$SUDO apt-get update -q
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

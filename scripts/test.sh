@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Sets up a machine (Debian packages), builds every configuration and runs
+# the whole test suite: the Linux build, its AddressSanitizer+UBSan and
+# ThreadSanitizer builds, and the Windows build under Wine.
+#
+# Usage: scripts/test.sh [default|asan|tsan|windows]...   (all when none given)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+stages=("$@")
+if [[ ${#stages[@]} -eq 0 ]]; then
+    stages=(default asan tsan windows)
+fi
+
+want_windows=0
+for stage in "${stages[@]}"; do [[ $stage == windows ]] && want_windows=1; done
+if [[ $want_windows == 1 ]]; then
+    scripts/setup-deps.sh
+else
+    scripts/setup-deps.sh --no-windows
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+run_linux() {
+    local preset=$1
+    echo "== $preset: configure, build, test"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+    ctest --preset "$preset" -j "$jobs"
+}
+
+for stage in "${stages[@]}"; do
+    case "$stage" in
+        default)
+            run_linux default
+            ;;
+        asan)
+            # Sanitizer builds reuse the simulator of the plain build.
+            export WRENFIELD_CAMSIM="$PWD/build/default/tools/camsim/wrenfield-camsim"
+            ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 run_linux asan
+            ;;
+        tsan)
+            export WRENFIELD_CAMSIM="$PWD/build/default/tools/camsim/wrenfield-camsim"
+            TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_linux tsan
+            ;;
+        windows)
+            if [[ -f cmake/mingw-i686.cmake ]]; then
+                scripts/test-windows.sh
+            else
+                echo "== windows: no cross build configured yet"
+            fi
+            ;;
+        *)
+            echo "unknown stage: $stage" >&2
+            exit 2
+            ;;
+    esac
+done
+echo "== all stages passed: ${stages[*]}"

@@ -1,0 +1,26 @@
+// Loaded modules: dynamic libraries, the host executable's directory and the
+// file version of a module.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace talvex::platform {
+
+struct ModuleRecord;
+using ModuleHandle = ModuleRecord*;
+
+ModuleHandle LoadModule(const std::string& path);
+void* FindSymbol(ModuleHandle module, const char* name);
+void FreeModule(ModuleHandle module);
+
+// The directory of the running executable, with a trailing separator; empty
+// when it cannot be found.
+std::string ExecutableDirectory();
+
+// major, minor, build, revision of a module's version resource. False where
+// the module has none (always on platforms without version resources).
+bool ModuleFileVersion(const std::string& moduleName, std::array<uint16_t, 4>& version);
+
+}  // namespace talvex::platform

@@ -1,0 +1,80 @@
+// Stand-in host: media samples and the allocator that hands them out.
+#pragma once
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "wrenfield/Media.h"
+
+namespace wftest {
+
+class CHostMediaSample final : public talvex::ipcapture::IHostMediaSample {
+public:
+    CHostMediaSample(uint32_t fourcc, uint32_t bufferSize) : requestedFourCC(fourcc), buffer(bufferSize) {}
+
+    uint8_t* GetBuffer() override { return buffer.data(); }
+    void SetDataSize(unsigned int bytes) override { dataSize = bytes; }
+    void SetTimeNow() override { timeNowCalls++; }
+    void SetTime(const SYSTEMTIME* utcTime) override {
+        if (utcTime != nullptr) {
+            time = *utcTime;
+            timeSet = true;
+        }
+    }
+    void SetFourCC(unsigned int code) override { fourcc = code; }
+    void SetHeight(unsigned int value) override { height = value; }
+    void SetWidth(unsigned int value) override { width = value; }
+    void SetSizeClass(unsigned int value) override { sizeClass = value; }
+
+    // The delivered bytes.
+    std::vector<uint8_t> Data() const {
+        const std::size_t size = dataSize < buffer.size() ? dataSize : buffer.size();
+        return std::vector<uint8_t>(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(size));
+    }
+
+    uint32_t requestedFourCC;
+    std::vector<uint8_t> buffer;
+    uint32_t dataSize = 0;
+    int timeNowCalls = 0;
+    SYSTEMTIME time{};
+    bool timeSet = false;
+    uint32_t fourcc = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t sizeClass = 0;
+};
+
+class CHostSampleAllocator final : public talvex::ipcapture::IHostSampleAllocator {
+public:
+    talvex::ipcapture::IHostMediaSample* CreateSample(unsigned int fourcc, unsigned int bufferSize,
+                                                      const char*) override {
+        if (refuse) return nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);  // guards m_requestedSizes
+            m_requestedSizes.push_back(bufferSize);
+        }
+        ++created;
+        return new CHostMediaSample(fourcc, bufferSize);
+    }
+    void ReleaseSample(talvex::ipcapture::IHostMediaSample* sample) override {
+        ++released;
+        delete static_cast<CHostMediaSample*>(sample);
+    }
+
+    std::vector<uint32_t> RequestedSizes() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_requestedSizes;
+    }
+
+    std::atomic<bool> refuse{false};
+    std::atomic<int> created{0};
+    std::atomic<int> released{0};
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<uint32_t> m_requestedSizes;
+};
+
+}  // namespace wftest

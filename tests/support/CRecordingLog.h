@@ -1,0 +1,49 @@
+// A driver message path for tests of internal objects: formats like the
+// driver does and keeps every line with its level.
+#pragma once
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "driver/IDebugMessage.h"
+
+namespace wftest {
+
+class CRecordingLog final : public IDebugMessage {
+public:
+    void DebugMessage(int32_t level, const char* format, ...) override WF_PRINTF_FORMAT(3, 4) {
+        char text[2048];
+        va_list arguments;
+        va_start(arguments, format);
+        std::vsnprintf(text, sizeof text, format, arguments);
+        va_end(arguments);
+        std::lock_guard<std::mutex> lock(m_mutex);  // guards m_lines
+        m_lines.push_back({level, text});
+    }
+
+    struct SLine {
+        int32_t level;
+        std::string text;
+    };
+
+    std::vector<SLine> Lines() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_lines;
+    }
+
+    std::size_t Count(const std::string& fragment) const {
+        std::size_t count = 0;
+        for (const auto& line : Lines())
+            if (line.text.find(fragment) != std::string::npos) ++count;
+        return count;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<SLine> m_lines;
+};
+
+}  // namespace wftest
