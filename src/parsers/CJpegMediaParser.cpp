@@ -1,0 +1,117 @@
+#include "parsers/CJpegMediaParser.h"
+
+#include <cstring>
+
+#include "channels/CBaseCameraChannel.h"
+
+namespace talvex {
+
+namespace {
+
+constexpr uint8_t kMarkerPrefix = 0xFF;
+constexpr uint8_t kStartOfImage = 0xD8;
+constexpr uint8_t kEndOfImage = 0xD9;
+constexpr uint8_t kBaselineFrame = 0xC0;
+// FF C0, length (2), precision (1), height (2), width (2).
+constexpr std::size_t kFrameHeaderBytes = 9;
+
+uint32_t ReadU16(const uint8_t* bytes) { return static_cast<uint32_t>(bytes[0] << 8 | bytes[1]); }
+
+}  // namespace
+
+CJpegMediaParser::CJpegMediaParser(IMediaReceiver* receiver, IDriver* driver, std::string name)
+    : CHttpMediaParser(receiver, driver, std::move(name)) {}
+
+void CJpegMediaParser::Parse(const std::vector<uint8_t>& chunk) {
+    m_frameBuffer.insert(m_frameBuffer.end(), chunk.begin(), chunk.end());
+    Scan();
+    if (!m_inFrame) {
+        // Outside a picture only the unexamined tail (a lone 0xFF that may
+        // begin the next marker) is worth keeping.
+        m_frameBuffer.erase(m_frameBuffer.begin(), m_frameBuffer.begin() + static_cast<std::ptrdiff_t>(m_scanPos));
+        m_scanPos = 0;
+        return;
+    }
+    if (!CheckBufferSize()) Resync();
+}
+
+void CJpegMediaParser::Scan() {
+    // A marker needs its second byte, so the last byte waits for the next read.
+    while (m_scanPos + 1 < m_frameBuffer.size()) {
+        const uint8_t* base = m_frameBuffer.data();
+        const void* found = std::memchr(base + m_scanPos, kMarkerPrefix, m_frameBuffer.size() - 1 - m_scanPos);
+        if (found == nullptr) {
+            m_scanPos = m_frameBuffer.size() - 1;
+            break;
+        }
+        const std::size_t pos = static_cast<std::size_t>(static_cast<const uint8_t*>(found) - base);
+        const uint8_t marker = base[pos + 1];
+        if (marker == kStartOfImage) {
+            BeginPicture(pos);
+        } else if (m_inFrame && marker == kEndOfImage) {
+            EndPicture(pos + 2);
+        } else {
+            if (m_inFrame && marker == kBaselineFrame) m_frameHeaderPos = pos;
+            // One byte on: 0xFF 0xFF 0xD8 still holds a start of image.
+            m_scanPos = pos + 1;
+        }
+        ReadFrameHeader();
+    }
+    ReadFrameHeader();
+}
+
+void CJpegMediaParser::BeginPicture(std::size_t markerPos) {
+    // A new start of image abandons whatever was collected before it.
+    m_frameBuffer.erase(m_frameBuffer.begin(), m_frameBuffer.begin() + static_cast<std::ptrdiff_t>(markerPos));
+    m_inFrame = true;
+    m_frameHeaderPos = kNone;
+    m_scanPos = 2;
+}
+
+void CJpegMediaParser::EndPicture(std::size_t markerEnd) {
+    ReadFrameHeader();
+    Deliver(m_frameBuffer.data(), markerEnd);
+    m_frameBuffer.erase(m_frameBuffer.begin(), m_frameBuffer.begin() + static_cast<std::ptrdiff_t>(markerEnd));
+    m_inFrame = false;
+    m_frameHeaderPos = kNone;
+    m_scanPos = 0;
+}
+
+void CJpegMediaParser::ReadFrameHeader() {
+    if (m_frameHeaderPos == kNone || m_frameBuffer.size() - m_frameHeaderPos < kFrameHeaderBytes) return;
+    const uint8_t* header = m_frameBuffer.data() + m_frameHeaderPos;
+    m_height = ReadU16(header + 5);
+    m_width = ReadU16(header + 7);
+    m_frameHeaderPos = kNone;
+}
+
+void CJpegMediaParser::Resync() {
+    m_inFrame = false;
+    m_frameBuffer.clear();
+    m_frameHeaderPos = kNone;
+    m_scanPos = 0;
+}
+
+void CJpegMediaParser::Deliver(const uint8_t* picture, std::size_t size) {
+    // Without a known size the host could not place the picture.
+    if (m_driver == nullptr || m_receiver == nullptr || m_width == 0 || m_height == 0) return;
+    ipcapture::IHostSampleAllocator* allocator = m_driver->GetSampleAllocator();
+    if (allocator == nullptr) return;
+    const uint32_t pictureSize = static_cast<uint32_t>(size);
+    ipcapture::IHostMediaSample* sample = allocator->CreateSample(kFourCC, pictureSize, m_name.c_str());
+    if (sample == nullptr) return;
+    sample->SetWidth(m_width);
+    sample->SetHeight(m_height);
+    sample->SetSizeClass(PictureSizeClass(m_width, m_height));
+    sample->SetDataSize(pictureSize);
+    sample->SetFourCC(kFourCC);
+    sample->SetTimeNow();
+    uint8_t* buffer = sample->GetBuffer();
+    if (buffer != nullptr) {
+        std::memcpy(buffer, picture, size);
+        m_receiver->OnMediaSample(sample);
+    }
+    allocator->ReleaseSample(sample);
+}
+
+}  // namespace talvex
