@@ -1,0 +1,186 @@
+#include "CControlApi.h"
+
+#include "CJsonWriter.h"
+
+namespace camsim {
+namespace {
+
+SCgiReply Json(const CJsonWriter& json, int status = 200) { return SCgiReply{status, json.Text()}; }
+
+SCgiReply Ok() {
+    CJsonWriter json;
+    json.BeginObject().Field("ok", true).EndObject();
+    return Json(json);
+}
+
+SCgiReply Error(int status, const std::string& message) {
+    CJsonWriter json;
+    json.BeginObject().Field("ok", false).Field("error", message).EndObject();
+    return Json(json, status);
+}
+
+std::optional<std::string> Param(const CgiParams& params, const std::string& name) {
+    const auto it = params.find(name);
+    if (it == params.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<long long> IntParam(const CgiParams& params, const std::string& name) {
+    const auto text = Param(params, name);
+    return text ? ParseInteger(*text) : std::nullopt;
+}
+
+void WriteSettings(CJsonWriter& json, const SVideoSettings& video) {
+    json.Field("codec", CodecName(video.codec))
+        .Field("width", video.width)
+        .Field("height", video.height)
+        .Field("fps", video.fps)
+        .Field("vbr", video.vbr)
+        .Field("jpeg_quality", video.jpegQuality);
+}
+
+}  // namespace
+
+CControlApi::CControlApi(CCameraState& state, CRequestLog& log, CFaultState& faults, SControlActions actions)
+    : m_state(state), m_log(log), m_faults(faults), m_actions(std::move(actions)) {}
+
+bool CControlApi::IsControlPath(const std::string& path) { return path.rfind(kPrefix, 0) == 0; }
+
+SCgiReply CControlApi::Handle(const std::string& path, const CgiParams& params) {
+    const std::string action = path.substr(std::string(kPrefix).size());
+    if (action == "status") return Status();
+    if (action == "requests") return Requests(params);
+    if (action == "requests/clear") { m_log.Clear(); return Ok(); }
+    if (action == "input") return SetInput(params);
+    if (action == "io") return Io();
+    if (action == "ptz") return Ptz(params);
+    if (action == "video") return Video(params);
+    if (action == "pause") { m_faults.SetPaused(true); return Ok(); }
+    if (action == "resume") { m_faults.SetPaused(false); return Ok(); }
+    if (action == "drop") { m_actions.dropAll(); return Ok(); }
+    if (action == "fail") return Fail(params);
+    if (action == "unreachable") { m_actions.setReachable(false); return Ok(); }
+    if (action == "reachable") { m_actions.setReachable(true); return Ok(); }
+    if (action == "reset") return Reset();
+    return Error(404, "unknown control action");
+}
+
+std::optional<int> CControlApi::Channel(const CgiParams& params) const {
+    const auto text = Param(params, "CH");
+    if (!text) return 0;
+    const auto channel = ParseInteger(*text);
+    if (!channel || *channel < 0 || *channel >= m_state.Channels()) return std::nullopt;
+    return static_cast<int>(*channel);
+}
+
+SCgiReply CControlApi::Status() const {
+    CJsonWriter json;
+    json.BeginObject();
+    m_actions.describePorts(json);
+    json.Field("channels", m_state.Channels())
+        .Field("paused", m_faults.Paused())
+        .Field("reachable", m_actions.reachable())
+        .Field("forced_pending", m_faults.PendingForcedCount())
+        .EndObject();
+    return Json(json);
+}
+
+SCgiReply CControlApi::Requests(const CgiParams& params) const {
+    const auto since = IntParam(params, "since").value_or(0);
+    if (since < 0) return Error(400, "since must not be negative");
+    CJsonWriter json;
+    json.BeginObject().Key("requests").BeginArray();
+    for (const SLoggedRequest& r : m_log.Since(static_cast<std::uint64_t>(since))) {
+        json.BeginObject()
+            .Field("seq", r.sequence)
+            .Field("protocol", r.protocol)
+            .Field("method", r.method)
+            .Field("path", r.path)
+            .Field("query", r.query)
+            .Field("authorization", r.authorization)
+            .Field("time_ms", r.timeMs)
+            .Field("status", r.status)
+            .EndObject();
+    }
+    json.EndArray().EndObject();
+    return Json(json);
+}
+
+SCgiReply CControlApi::SetInput(const CgiParams& params) {
+    const auto number = IntParam(params, "input");
+    const auto state = Param(params, "state");
+    if (!number || !state || (*state != "0" && *state != "1"))
+        return Error(400, "use input=<1..n>&state=<0|1>");
+    if (!m_state.SetInput(static_cast<int>(*number), *state == "1")) return Error(400, "no such input");
+    return Ok();
+}
+
+SCgiReply CControlApi::Io() const {
+    CJsonWriter json;
+    json.BeginObject().Key("inputs").BeginArray();
+    for (bool active : m_state.Inputs()) json.Number(active ? 1 : 0);
+    json.EndArray().Key("outputs").BeginArray();
+    for (bool active : m_state.Outputs()) json.Number(active ? 1 : 0);
+    json.EndArray().EndObject();
+    return Json(json);
+}
+
+SCgiReply CControlApi::Ptz(const CgiParams& params) const {
+    const auto channel = Channel(params);
+    if (!channel) return Error(400, "no such channel");
+    const SPtzSnapshot ptz = m_state.Ptz(*channel);
+    CJsonWriter json;
+    json.BeginObject()
+        .Field("channel", *channel)
+        .Field("pan", ptz.position.pan)
+        .Field("tilt", ptz.position.tilt)
+        .Field("zoom", ptz.position.zoom)
+        .Field("focus", ptz.position.focus)
+        .Field("iris", ptz.position.iris)
+        .Field("auto_focus", ptz.position.autoFocus)
+        .Field("last_command", ptz.lastCommand)
+        .Field("commands", ptz.commandCount)
+        .Key("presets")
+        .BeginArray();
+    for (std::size_t slot = 0; slot < ptz.presets.size(); ++slot) {
+        if (!ptz.presets[slot]) continue;
+        json.BeginObject().Field("number", slot + 1).Field("name", ptz.presets[slot]->name).EndObject();
+    }
+    json.EndArray().EndObject();
+    return Json(json);
+}
+
+SCgiReply CControlApi::Video(const CgiParams& params) const {
+    const auto channel = Channel(params);
+    if (!channel) return Error(400, "no such channel");
+    CJsonWriter json;
+    json.BeginObject().Field("channel", *channel);
+    WriteSettings(json, m_state.Video(*channel));
+    json.EndObject();
+    return Json(json);
+}
+
+SCgiReply CControlApi::Fail(const CgiParams& params) {
+    const auto status = IntParam(params, "status");
+    const auto count = IntParam(params, "count").value_or(1);
+    const std::string scopeText = Param(params, "scope").value_or("http");
+    if (!status || *status < 100 || *status > 599 || count < 0 || count > 1000000)
+        return Error(400, "use status=<100..599>[&count=n][&scope=http|rtsp|all]");
+    CFaultState::EScope scope = CFaultState::EScope::Http;
+    if (scopeText == "rtsp") scope = CFaultState::EScope::Rtsp;
+    else if (scopeText == "all") scope = CFaultState::EScope::All;
+    else if (scopeText != "http") return Error(400, "scope must be http, rtsp or all");
+    m_faults.ForceStatus(static_cast<int>(*status), static_cast<int>(count), scope);
+    return Ok();
+}
+
+SCgiReply CControlApi::Reset() {
+    m_faults.Reset();
+    m_actions.setReachable(true);
+    m_actions.dropAll();
+    m_state.Reset();
+    m_log.Clear();
+    return Ok();
+}
+
+}  // namespace camsim

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+
+namespace camsim {
+
+// Faults a test has asked the camera to show. Read by the web server, the RTSP server and the
+// encoders; written by the control API.
+class CFaultState {
+public:
+    enum class EScope { Http, Rtsp, All };
+
+    // Picture sending stops (connections stay open) until resumed.
+    void SetPaused(bool paused) { m_paused.store(paused); }
+    bool Paused() const { return m_paused.load(); }
+
+    // Each drop bumps the generation; a stream that sees a newer generation than it started
+    // with closes its connection.
+    std::uint64_t DropGeneration() const { return m_dropGeneration.load(); }
+    void BumpDropGeneration() { ++m_dropGeneration; }
+
+    // The next count requests of the scope are answered with status instead of their page.
+    void ForceStatus(int status, int count, EScope scope);
+    // Consumes one forced answer when one is pending for a request of this protocol.
+    std::optional<int> TakeForcedStatus(EScope protocol);
+    int PendingForcedCount() const;
+
+    void Reset();
+
+private:
+    std::atomic<bool> m_paused{false};
+    std::atomic<std::uint64_t> m_dropGeneration{0};
+    mutable std::mutex m_mutex;  // guards the forced-status fields
+    int m_forcedStatus = 0;
+    int m_forcedCount = 0;
+    EScope m_forcedScope = EScope::Http;
+};
+
+}  // namespace camsim
