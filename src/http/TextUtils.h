@@ -1,0 +1,29 @@
+// Text helpers shared by the CGI lookups and the RTSP and SDP parsers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace talvex::HUtils {
+
+// Without leading and trailing spaces and tabs.
+std::string Trim(const std::string& text);
+std::string ToLower(const std::string& text);
+// Decimal with an optional leading sign. out is 0 unless it returns true;
+// false for anything else, and for a number outside the int range.
+bool StringToInt(const std::string& text, int& out);
+// The text without any of the characters.
+std::string RemoveChars(const std::string& text, const std::string& characters);
+// Pieces between delimiters, empty ones included, except that a delimiter at
+// the very end adds no empty last piece.
+std::vector<std::string> SplitString(const std::string& text, char delimiter);
+// Two characters make one byte, high nibble first; a character that is not a
+// hexadecimal digit counts as 0; a lone last character is one byte with that
+// nibble's value.
+void HexToBytes(const std::string& text, std::vector<uint8_t>& out);
+// IPv4 address in network byte order; 0 for an empty text or a name that
+// does not resolve.
+uint32_t ResolveHostAddress(const std::string& host);
+
+}  // namespace talvex::HUtils
