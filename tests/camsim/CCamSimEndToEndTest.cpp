@@ -171,6 +171,18 @@ TEST(CCamSimEndToEndTest, ForcedStatusesAndUnreachabilityAreAppliedAndUndone) {
     EXPECT_EQ(statuses[3].status, 200);
 }
 
+TEST(CCamSimEndToEndTest, ForcedRtspStatusesAnswerTheFirstRequestAfterOptions) {
+    CCamSimProcess sim;
+    ASSERT_TRUE(sim.Started()) << sim.Error();
+    CCamSimControl control(sim.ControlPort());
+    ASSERT_TRUE(control.FailNext(503, 1, "rtsp"));
+    EXPECT_NE(RunCommand("ffprobe -v error '" + sim.RtspUrl("/live1") + "' 2>&1", 10).output.find("5XX"), std::string::npos);
+    const auto refused = control.WaitForRequest([](const SCamSimRequest& r) { return r.protocol == "rtsp" && r.status == 503; }, 2s);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->method, "DESCRIBE");
+    EXPECT_EQ(ProbeValue(Probe(sim.RtspUrl("/live1")), "codec_name"), "h264") << "only one request was refused";
+}
+
 TEST(CCamSimEndToEndTest, GpioAndPtzStateIsVisibleToTheControlApi) {
     CCamSimProcess sim({"--inputs", "2", "--outputs", "2", "--channels", "2"});
     ASSERT_TRUE(sim.Started()) << sim.Error();

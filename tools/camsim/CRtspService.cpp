@@ -204,7 +204,9 @@ GstRTSPStatusCode CRtspService::OnRequest(GstRTSPContext* ctx) {
     if (ctx->request &&
         gst_rtsp_message_get_header(ctx->request, GST_RTSP_HDR_AUTHORIZATION, &authorization, 0) == GST_RTSP_OK)
         entry.authorization = authorization;  // owned by the message
-    const auto forced = m_faults.TakeForcedStatus(CFaultState::EScope::Rtsp);
+    // GStreamer 1.22 frees a message it does not own when an OPTIONS hook refuses the request,
+    // so forced answers start with the first request after OPTIONS.
+    const auto forced = method == GST_RTSP_OPTIONS ? std::nullopt : m_faults.TakeForcedStatus(CFaultState::EScope::Rtsp);
     entry.status = forced.value_or(0);
     m_log.Add(std::move(entry));
     return forced ? static_cast<GstRTSPStatusCode>(*forced) : GST_RTSP_STS_OK;
