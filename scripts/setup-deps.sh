@@ -21,7 +21,8 @@ packages=(
     libcpp-httplib-dev ffmpeg curl
 )
 if [[ $want_windows == 1 ]]; then
-    packages+=(g++-mingw-w64-i686 wine wine32:i386)
+    # GoogleTest is built from its sources for the cross build.
+    packages+=(g++-mingw-w64-i686 googletest wine wine32:i386)
 fi
 
 missing=()

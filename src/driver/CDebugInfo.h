@@ -15,6 +15,7 @@ public:
     virtual ~CDebugInfo();
     CDebugInfo(const CDebugInfo&) = delete;
     CDebugInfo& operator=(const CDebugInfo&) = delete;
+    WF_DELETING_DESTRUCTOR(CDebugInfo)
 
     uint8_t GetLevel() const override;
     const char* GetText() const override;

@@ -23,6 +23,7 @@ public:
     virtual ~CIPCaptureDriver();
     CIPCaptureDriver(const CIPCaptureDriver&) = delete;
     CIPCaptureDriver& operator=(const CIPCaptureDriver&) = delete;
+    WF_DELETING_DESTRUCTOR(CIPCaptureDriver)
 
     // IIPCaptureDriver family
     bool Open(ipcapture::IHostDebugSink* sink, ipcapture::IHostSampleAllocator* allocator,
@@ -62,9 +63,10 @@ public:
     void SetHostVersionForTesting(const std::array<uint16_t, 4>& version) { m_hostVersion = version; }
 
 protected:
-    // The service objects; derived classes create the I/O and PTZ objects.
-    std::unique_ptr<ICaptureIOApi> m_io;
-    std::unique_ptr<ipcapture::IIPPTZDriverEx> m_ptz;
+    // The service objects; derived classes create the I/O and PTZ objects,
+    // whose own types decide how they are destroyed.
+    std::unique_ptr<ICaptureIOApi, WfSlotDeleter> m_io;
+    std::unique_ptr<ipcapture::IIPPTZDriverEx, WfSlotDeleter> m_ptz;
     int32_t m_flagParam = 0;
 
 private:

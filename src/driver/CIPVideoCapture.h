@@ -21,6 +21,7 @@ public:
     virtual ~CIPVideoCapture();
     CIPVideoCapture(const CIPVideoCapture&) = delete;
     CIPVideoCapture& operator=(const CIPVideoCapture&) = delete;
+    WF_DELETING_DESTRUCTOR(CIPVideoCapture)
 
     uint32_t GetChannelCount() override;
     bool StartChannel(unsigned int index, ipcapture::IHostFrameSink* sink, ipcapture::IIPCaptureParams* params) override;

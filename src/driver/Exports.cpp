@@ -14,12 +14,11 @@ talvex::ipcapture::IIPCaptureDriverEx3* CreateDriver() {
     }
 }
 
-// Every object these exports hand out is a CIPCaptureDriver seen through its
-// primary face.
+// The same routine also destroys capability query modules, so it must not
+// assume the driver class: the object's virtual destructor (slot 0) decides.
 void DeleteDriver(talvex::ipcapture::IIPCaptureDriver* driver) {
-    if (driver == nullptr) return;
     try {
-        delete static_cast<talvex::CIPCaptureDriver*>(static_cast<talvex::ipcapture::IIPCaptureDriverEx3*>(driver));
+        WfDestroyThroughSlot(driver);
     } catch (...) {
     }
 }

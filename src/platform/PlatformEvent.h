@@ -6,6 +6,13 @@
 #include <cstdint>
 
 #include "platform/PlatformThread.h"
+#include "wrenfield/Platform.h"
+
+// <windows.h> (pulled in above on Windows) maps CreateEvent to CreateEventA;
+// our own name must stay the same in every translation unit.
+#ifdef CreateEvent
+#undef CreateEvent
+#endif
 
 namespace talvex::platform {
 

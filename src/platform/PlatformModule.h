@@ -6,6 +6,14 @@
 #include <cstdint>
 #include <string>
 
+#include "wrenfield/Platform.h"
+
+// <windows.h> (pulled in above on Windows) keeps a 16-bit era FreeModule
+// macro that would swallow our own function of that name.
+#ifdef FreeModule
+#undef FreeModule
+#endif
+
 namespace talvex::platform {
 
 struct ModuleRecord;

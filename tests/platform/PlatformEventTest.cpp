@@ -59,7 +59,7 @@ TEST(PlatformEventTest, EverySetOfAnAutoEventWakesOneOfManyWaiters) {
 
 TEST(PlatformEventTest, MissingEventsFailTheWait) {
     EXPECT_EQ(WaitEvent(nullptr, 0), EWaitResult::Failed);
-    EXPECT_FALSE(SetEvent(nullptr));
+    EXPECT_FALSE(talvex::platform::SetEvent(nullptr));  // ::SetEvent(HANDLE) also takes nullptr
 }
 
 }  // namespace
