@@ -1,11 +1,7 @@
 #include "CCamSimControl.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "platform/PlatformSocket.h"
+
 
 #include <algorithm>
 #include <cctype>
@@ -23,46 +19,23 @@ int MillisecondsLeft(Clock::time_point deadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-class CSocket {
+// One connection for one call; closed on every exit path.
+class CConnection {
 public:
-    CSocket() : m_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
-    ~CSocket() { if (m_fd >= 0) close(m_fd); }
-    CSocket(const CSocket&) = delete;
-    CSocket& operator=(const CSocket&) = delete;
-    int Fd() const { return m_fd; }
+    CConnection(int port, Clock::time_point deadline)
+        : m_socket(talvex::platform::ConnectTcp(talvex::platform::ResolveIPv4("127.0.0.1"),
+                                                static_cast<std::uint16_t>(port),
+                                                static_cast<std::uint32_t>(MillisecondsLeft(deadline)))) {}
+    ~CConnection() {
+        if (m_socket != nullptr) talvex::platform::CloseSocket(m_socket);
+    }
+    CConnection(const CConnection&) = delete;
+    CConnection& operator=(const CConnection&) = delete;
+    talvex::platform::SocketHandle Socket() const { return m_socket; }
 
 private:
-    const int m_fd;
+    talvex::platform::SocketHandle m_socket;
 };
-
-bool ConnectLoopback(int fd, int port, Clock::time_point deadline) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        if (errno != EINPROGRESS) return false;
-        pollfd wait{fd, POLLOUT, 0};
-        if (poll(&wait, 1, MillisecondsLeft(deadline)) <= 0) return false;
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return false;
-    }
-    return true;
-}
-
-bool SendAll(int fd, const std::string& data, Clock::time_point deadline) {
-    std::size_t sent = 0;
-    while (sent < data.size()) {
-        pollfd wait{fd, POLLOUT, 0};
-        if (poll(&wait, 1, MillisecondsLeft(deadline)) <= 0) return false;
-        const ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // Splits the head; true once the head is complete and the body (by Content-Length) too.
 bool ParseReply(const std::string& raw, SCamSimReply& reply) {
@@ -197,21 +170,25 @@ SCamSimReply CCamSimControl::HttpGet(int port, const std::string& pathAndQuery,
                                      const std::vector<std::string>& headers, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     SCamSimReply reply;
-    CSocket sock;
-    if (sock.Fd() < 0 || !ConnectLoopback(sock.Fd(), port, deadline)) return reply;
+    CConnection connection(port, deadline);
+    if (connection.Socket() == nullptr) return reply;
     std::string request = "GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
                           "\r\nConnection: close\r\n";
     for (const std::string& header : headers) request += header + "\r\n";
     request += "\r\n";
-    if (!SendAll(sock.Fd(), request, deadline)) return reply;
+    if (talvex::platform::SendAll(connection.Socket(), request.data(), request.size()) !=
+        talvex::platform::EIoResult::Ok)
+        return reply;
     std::string raw;
     char buffer[16384];
     while (true) {
-        pollfd wait{sock.Fd(), POLLIN, 0};
-        if (poll(&wait, 1, MillisecondsLeft(deadline)) <= 0) break;
-        const ssize_t n = recv(sock.Fd(), buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        raw.append(buffer, static_cast<std::size_t>(n));
+        std::size_t n = 0;
+        if (talvex::platform::Receive(connection.Socket(), buffer, sizeof buffer, n,
+                                      static_cast<std::uint32_t>(MillisecondsLeft(deadline))) !=
+                talvex::platform::EIoResult::Ok ||
+            n == 0)
+            break;
+        raw.append(buffer, n);
         if (ParseReply(raw, reply)) return reply;
     }
     ParseReply(raw, reply);  // closed or timed out: whatever arrived
