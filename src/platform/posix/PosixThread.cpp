@@ -136,7 +136,16 @@ void CloseThread(ThreadHandle thread) {
     if (thread == nullptr) return;
     if (!thread->detached) {
         thread->detached = true;
-        pthread_detach(thread->thread);
+        pthread_mutex_lock(&thread->mutex);
+        const bool finished = thread->finished;
+        pthread_mutex_unlock(&thread->mutex);
+        // A finished thread may still be running its last instructions in
+        // this library; joining it makes sure it is gone before the host can
+        // unload the library. A thread still running is let go instead.
+        if (finished)
+            pthread_join(thread->thread, nullptr);
+        else
+            pthread_detach(thread->thread);
     }
     Release(thread);
 }
