@@ -17,7 +17,9 @@ bool CHttpEndpoint::Start(int port, std::string& error) {
     server->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
     server->set_read_timeout(5, 0);
     server->set_write_timeout(5, 0);
-    server->set_keep_alive_timeout(5);
+    // Stopping the server waits for idle kept connections to time out, so a
+    // short keep-alive lets "unreachable" take effect (and answer) promptly.
+    server->set_keep_alive_timeout(1);
     server->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
         m_handler(request, response);
         return httplib::Server::HandlerResponse::Handled;
