@@ -1,6 +1,8 @@
 #include "driver/CWrenfieldDriver.h"
 
-#include "channels/ICameraChannel.h"
+#include <new>
+
+#include "channels/CMjpegHttpChannel.h"
 
 namespace talvex {
 
@@ -34,9 +36,20 @@ bool CWrenfieldDriver::CreateIOApi() { return true; }
 // Likewise for the PTZ handler.
 bool CWrenfieldDriver::CreatePTZDriver() { return true; }
 
-ICameraChannel* CWrenfieldDriver::CreateChannel(unsigned int, ipcapture::IHostFrameSink*) {
-    (void)kParamTransport;
-    return nullptr;
+ICameraChannel* CWrenfieldDriver::CreateChannel(unsigned int channelIndex, ipcapture::IHostFrameSink* sink) {
+    try {
+        const bool rtspTransport = GetCustomParamInt(kParamTransport) == 1;
+        switch (GetStreamType()) {
+            case ipcapture::kStreamTypeMjpeg:
+                // MJPEG over RTSP arrives with the RTSP channels.
+                if (rtspTransport) return nullptr;
+                return new (std::nothrow) CMjpegHttpChannel(channelIndex, sink, this);
+            default:
+                return nullptr;
+        }
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 }  // namespace talvex

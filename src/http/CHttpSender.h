@@ -47,6 +47,9 @@ public:
     // progress on the open request, which then reads as ended. The owner's
     // next Send works as usual.
     void AbortRead();
+    // Ends the open request (for a stream: the GET itself) before the next
+    // Send would.
+    void CloseRequest() { SetRequest(nullptr); }
 
     uint32_t StatusCode() const { return m_statusCode; }
     uint32_t ContentLength() const { return m_contentLength; }

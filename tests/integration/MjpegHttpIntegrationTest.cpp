@@ -1,0 +1,167 @@
+// MJPEG over HTTP end to end: the host starts inputs of a simulated camera or
+// video server and receives whole JPEG pictures; a silent camera is reported
+// lost and comes back.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "CCamSimControl.h"
+#include "CCamSimProcess.h"
+#include "CHostCaptureParams.h"
+#include "IntegrationHelpers.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using wftest::CHostFrameSink;
+
+constexpr std::size_t kPicturesWanted = 50;
+
+class MjpegHttpIntegrationTest : public ::testing::Test {
+protected:
+    void StartCamera(int channels) {
+        m_camsim = std::make_unique<CCamSimProcess>(std::vector<std::string>{
+            "--codec", "mjpeg", "--channels", std::to_string(channels), "--size", "320x240", "--fps", "25"});
+        ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
+        m_control = std::make_unique<CCamSimControl>(m_camsim->ControlPort());
+        params.connection.address = "127.0.0.1";
+        params.connection.port = static_cast<uint16_t>(m_camsim->HttpPort());
+        params.connection.streamType = talvex::ipcapture::kStreamTypeMjpeg;
+        params.device.channelCount = static_cast<uint32_t>(channels);
+        params.device.modelName = channels > 1 ? "HWS-04HD" : "HLC_15AG";
+        ASSERT_TRUE(driver.Open(params));
+        capture.input.resolution = wftest::CHostResolution(640, 480);
+        capture.stream.frameIntervalMs = 40;
+        capture.stream.quality = 50;
+    }
+
+    void ExpectWholePictures(CHostFrameSink& sink, unsigned int input) {
+        ASSERT_TRUE(sink.WaitForFrames(kPicturesWanted, 60s)) << "input " << input << " got " << sink.FrameCount();
+        const auto frames = sink.Frames();
+        for (const auto& frame : frames) {
+            ASSERT_GE(frame.data.size(), 4u);
+            EXPECT_EQ(frame.data[0], 0xFF);
+            EXPECT_EQ(frame.data[1], 0xD8);
+            EXPECT_EQ(frame.data[frame.data.size() - 2], 0xFF);
+            EXPECT_EQ(frame.data[frame.data.size() - 1], 0xD9);
+            EXPECT_EQ(frame.width, 640u);
+            EXPECT_EQ(frame.height, 480u);
+            EXPECT_EQ(frame.sizeClass, 4u);
+            EXPECT_EQ(frame.fourcc, 0x4745504Au);
+            EXPECT_EQ(frame.timeNowCalls, 1);
+        }
+        int decoded = 0;
+        int width = 0;
+        int height = 0;
+        const std::string errors = wftest::ProbeJpegPictures(frames, decoded, width, height);
+        EXPECT_EQ(errors, "") << "input " << input;
+        EXPECT_EQ(decoded, static_cast<int>(frames.size()));
+        EXPECT_EQ(width, 640);
+        EXPECT_EQ(height, 480);
+        const auto config = m_control->WaitForRequest(
+            [&](const SCamSimRequest& r) {
+                return r.path == "/SetMultimedia.cgi" &&
+                       r.query == "CH=" + std::to_string(input) +
+                                      "&Compression_Type=1&Jpeg_Quality=3&Video_Size=640x480&Fps=25&Mode=mjpeg";
+            },
+            5s);
+        EXPECT_TRUE(config.has_value()) << "input " << input;
+    }
+
+    std::unique_ptr<CCamSimProcess> m_camsim;
+    std::unique_ptr<CCamSimControl> m_control;
+    wftest::CLoadedDriver driver;
+    wftest::CHostDriverParams params;
+    wftest::CHostCaptureParams capture;
+};
+
+TEST_F(MjpegHttpIntegrationTest, CameraDeliversWholeDecodablePictures) {
+    StartCamera(1);
+    CHostFrameSink sink;
+    ASSERT_TRUE(driver.Video()->StartChannel(0, &sink, &capture));
+    ExpectWholePictures(sink, 0);
+    const auto stream = m_control->WaitForRequest([](const SCamSimRequest& r) { return r.path == "/GetStream.cgi"; }, 1s);
+    ASSERT_TRUE(stream.has_value());
+    EXPECT_EQ(stream->query, "Video=0");
+    int32_t state = -1;
+    int32_t reserved = -1;
+    EXPECT_TRUE(driver.Video()->GetChannelStatus(0, &state, &reserved, nullptr, 0));
+    EXPECT_EQ(state, 0);
+    EXPECT_TRUE(driver.Video()->StopChannel(0));
+    EXPECT_EQ(driver.sink.Count("Camera 127.0.0.1 is online"), 1u);
+    EXPECT_EQ(driver.sink.Count("Camera 127.0.0.1 is offline. Channel was stopped"), 1u);
+    EXPECT_EQ(driver.allocator.created.load(), driver.allocator.released.load());
+}
+
+TEST_F(MjpegHttpIntegrationTest, VideoServerStreamsEveryInput) {
+    StartCamera(4);
+    CHostFrameSink sinks[4];
+    for (unsigned int input = 0; input < 4; ++input)
+        ASSERT_TRUE(driver.Video()->StartChannel(input, &sinks[input], &capture));
+    for (unsigned int input = 0; input < 4; ++input) ExpectWholePictures(sinks[input], input);
+    for (unsigned int input = 0; input < 4; ++input) {
+        const auto stream = m_control->WaitForRequest(
+            [&](const SCamSimRequest& r) {
+                return r.path == "/GetStream.cgi" && r.query == "CH=" + std::to_string(input) + "&Video=0";
+            },
+            1s);
+        EXPECT_TRUE(stream.has_value()) << input;
+    }
+    for (unsigned int input = 0; input < 4; ++input) EXPECT_TRUE(driver.Video()->StopChannel(input));
+}
+
+TEST_F(MjpegHttpIntegrationTest, SilentCameraIsReportedLostAndComesBack) {
+    StartCamera(1);
+    CHostFrameSink sink;
+    ASSERT_TRUE(driver.Video()->StartChannel(0, &sink, &capture));
+    ASSERT_TRUE(sink.WaitForFrames(5, 30s));
+    ASSERT_TRUE(m_control->Pause());
+    ASSERT_TRUE(sink.WaitForSignalLost(1, 20s));
+    int32_t state = -1;
+    int32_t reserved = 0;
+    ASSERT_TRUE(driver.Video()->GetChannelStatus(0, &state, &reserved, nullptr, 0));
+    EXPECT_EQ(state, 2);
+    ASSERT_TRUE(driver.sink.WaitFor("Signal was lost for camera 127.0.0.1", 5s));
+
+    ASSERT_TRUE(m_control->Resume());
+    const std::size_t before = sink.FrameCount();
+    // Reconnects come every 5 s once the pictures have stopped.
+    ASSERT_TRUE(sink.WaitForFrames(before + 5, 30s));
+    EXPECT_EQ(driver.sink.Count("Signal was lost for camera 127.0.0.1"), 1u);
+    EXPECT_EQ(driver.sink.Count("Camera 127.0.0.1 is online"), 2u);
+    EXPECT_TRUE(driver.Video()->StopChannel(0));
+}
+
+TEST_F(MjpegHttpIntegrationTest, StopDuringABlockedReadReturnsPromptly) {
+    StartCamera(1);
+    CHostFrameSink sink;
+    ASSERT_TRUE(driver.Video()->StartChannel(0, &sink, &capture));
+    ASSERT_TRUE(sink.WaitForFrames(3, 30s));
+    ASSERT_TRUE(m_control->Pause());
+    std::this_thread::sleep_for(500ms);  // let the read block on the silent stream
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(driver.Video()->StopChannel(0));
+    // Bounded by twice the connect time-out (10 s); a stop breaks the read at once.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    EXPECT_EQ(driver.sink.Count("cannot be stopped"), 0u);
+}
+
+TEST_F(MjpegHttpIntegrationTest, StartStopAndReconfigureCyclesLeaveNothingBehind) {
+    StartCamera(1);
+    CHostFrameSink sink;
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        ASSERT_TRUE(driver.Video()->StartChannel(0, &sink, &capture));
+        ASSERT_TRUE(sink.WaitForFrames(sink.FrameCount() + 2, 30s));
+        wftest::CHostResolution smaller(320, 240);
+        ASSERT_TRUE(driver.Video()->ChangeSettings(0, &smaller, 100));
+        ASSERT_TRUE(sink.WaitForFrames(sink.FrameCount() + 2, 30s));
+        EXPECT_TRUE(driver.Video()->StopChannel(0));
+    }
+    const auto frames = sink.Frames();
+    EXPECT_EQ(frames.back().width, 320u);
+    EXPECT_EQ(driver.allocator.created.load(), driver.allocator.released.load());
+}
+
+}  // namespace
