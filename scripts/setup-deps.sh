@@ -22,7 +22,7 @@ packages=(
 )
 if [[ $want_windows == 1 ]]; then
     # GoogleTest is built from its sources for the cross build.
-    packages+=(g++-mingw-w64-i686 googletest wine wine32:i386)
+    packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine32:i386 wine64)
 fi
 
 missing=()

@@ -36,9 +36,16 @@
 #define NOMINMAX  // std::min and std::max must stay usable
 #endif
 #include <windows.h>
+#if defined(_WIN64)
+// One calling convention on 64-bit Windows; only the 32-bit library names them.
+#define WF_CALL
+#define WF_THISCALL
+#define WF_CDECL
+#else
 #define WF_CALL __cdecl
 #define WF_THISCALL __thiscall
 #define WF_CDECL __cdecl
+#endif
 #else
 #define WF_CALL
 #define WF_THISCALL
