@@ -26,6 +26,13 @@ SYSTEMTIME SystemTimeNow() {
 }
 
 bool SystemTimeToFileTime(const SYSTEMTIME& time, uint64_t& fileTime) {
+    // Checked here as well: not every implementation of the system call
+    // refuses a day the month does not have.
+    static const unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (time.wMonth < 1 || time.wMonth > 12 || time.wDay < 1) return false;
+    const bool leap = (time.wYear % 4 == 0 && time.wYear % 100 != 0) || time.wYear % 400 == 0;
+    const unsigned days = time.wMonth == 2 && leap ? 29u : kDays[time.wMonth - 1];
+    if (time.wDay > days) return false;
     FILETIME result{};
     if (::SystemTimeToFileTime(&time, &result) == FALSE) return false;
     fileTime = FromFileTime(result);

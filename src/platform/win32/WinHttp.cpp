@@ -173,7 +173,26 @@ bool QueryHttpStatusCode(HttpRequestHandle request, uint32_t& statusCode) {
 }
 
 bool QueryHttpContentLength(HttpRequestHandle request, uint32_t& contentLength) {
-    return QueryNumber(request, WINHTTP_QUERY_CONTENT_LENGTH, contentLength);
+    // Read as text: a number query turns a header such as "many" into 0 on
+    // some WinHTTP implementations, and a made-up length must never reach
+    // the sender.
+    const HINTERNET handle = Live(request);
+    if (handle == nullptr) return false;
+    wchar_t text[32] = {};
+    DWORD size = sizeof text;
+    if (!WinHttpQueryHeaders(handle, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                             WINHTTP_NO_HEADER_INDEX))
+        return false;
+    uint64_t value = 0;
+    std::size_t digits = 0;
+    for (const wchar_t* c = text; *c != L'\0'; ++c, ++digits) {
+        if (*c < L'0' || *c > L'9') return false;
+        value = value * 10 + static_cast<uint64_t>(*c - L'0');
+        if (value > 0xFFFFFFFFull) return false;
+    }
+    if (digits == 0) return false;
+    contentLength = static_cast<uint32_t>(value);
+    return true;
 }
 
 bool QueryHttpAuthSchemes(HttpRequestHandle request, uint32_t& supported, uint32_t& first) {
