@@ -40,7 +40,9 @@ bool CBaseHttpChannel::OnMediaSample(ipcapture::IHostMediaSample* sample) {
     const bool taken = DeliverFrame(sample);
     if (taken) {
         LastFrameTime().Touch();
-        SetOnline(true);
+        // A picture that slips through after the host asked to stop must not
+        // report the channel online again behind its "stopped" line.
+        if (!StopRequested()) SetOnline(true);
     }
     return taken;
 }

@@ -5,7 +5,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "CCamSimControl.h"
+#if !defined(_WIN32)
 #include <unistd.h>
+
+#include "CCamSimProcess.h"
+#endif
 
 namespace wftest {
 
@@ -30,6 +36,54 @@ CLoadedDriver::~CLoadedDriver() {
 bool CLoadedDriver::Open(CHostDriverParams& params) {
     return m_driver != nullptr && m_driver->Open(&sink, &allocator, &params);
 }
+
+#if defined(_WIN32)
+
+struct CCameraUnderTest::SProcess {};
+
+CCameraUnderTest::CCameraUnderTest(const std::vector<std::string>&, int channels) {
+    const std::string variable = "WF_CAMSIM_" + std::to_string(channels) + "CH";
+    const char* ports = std::getenv(variable.c_str());
+    if (ports == nullptr || std::sscanf(ports, "%d,%d", &m_httpPort, &m_controlPort) != 2) {
+        m_httpPort = 0;
+        m_error = variable + " does not name a running simulator";
+        return;
+    }
+    if (!CCamSimControl(m_controlPort).Reset()) {
+        m_httpPort = 0;
+        m_error = "the simulator named by " + variable + " does not answer";
+    }
+}
+
+CCameraUnderTest::~CCameraUnderTest() = default;
+
+bool CanProbePictures() { return false; }
+
+std::string ProbeJpegPictures(const std::vector<SFrame>&, int&, int&, int&) { return "not available here"; }
+
+#else
+
+struct CCameraUnderTest::SProcess {
+    explicit SProcess(const std::vector<std::string>& options) : process(options) {}
+    CCamSimProcess process;
+};
+
+CCameraUnderTest::CCameraUnderTest(const std::vector<std::string>& options, int channels) {
+    std::vector<std::string> all = options;
+    all.push_back("--channels");
+    all.push_back(std::to_string(channels));
+    m_process = std::make_unique<SProcess>(all);
+    if (!m_process->process.Started()) {
+        m_error = m_process->process.Error();
+        return;
+    }
+    m_httpPort = m_process->process.HttpPort();
+    m_controlPort = m_process->process.ControlPort();
+}
+
+CCameraUnderTest::~CCameraUnderTest() = default;
+
+bool CanProbePictures() { return true; }
 
 namespace {
 
@@ -69,5 +123,7 @@ std::string ProbeJpegPictures(const std::vector<SFrame>& frames, int& decodedFra
     std::remove(path);
     return errors;
 }
+
+#endif
 
 }  // namespace wftest

@@ -2,6 +2,7 @@
 // an ffprobe check of delivered pictures.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,33 @@ private:
     talvex::ipcapture::IIPCaptureDriverEx3* m_driver = nullptr;
     void (*m_delete)(talvex::ipcapture::IIPCaptureDriver*) = nullptr;
 };
+
+// The simulated camera of one test. On Linux the test starts its own
+// simulator with the given options; the Windows build's tests (under Wine)
+// use the simulators their ctest wrapper started on loopback, found through
+// WF_CAMSIM_<channels>CH="http-port,control-port", and reset them first.
+class CCameraUnderTest {
+public:
+    CCameraUnderTest(const std::vector<std::string>& options, int channels);
+    ~CCameraUnderTest();
+    CCameraUnderTest(const CCameraUnderTest&) = delete;
+    CCameraUnderTest& operator=(const CCameraUnderTest&) = delete;
+
+    bool Started() const { return m_httpPort > 0; }
+    const std::string& Error() const { return m_error; }
+    int HttpPort() const { return m_httpPort; }
+    int ControlPort() const { return m_controlPort; }
+
+private:
+    struct SProcess;
+    std::unique_ptr<SProcess> m_process;
+    int m_httpPort = 0;
+    int m_controlPort = 0;
+    std::string m_error;
+};
+
+// True where ffmpeg can check pictures (not inside Wine).
+bool CanProbePictures();
 
 // Writes the pictures one after another as an MJPEG file and has ffprobe
 // decode every one; returns ffprobe's error output ("" when all decoded) and

@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "CCamSimControl.h"
-#include "CCamSimProcess.h"
 #include "CHostCaptureParams.h"
 #include "IntegrationHelpers.h"
 
@@ -19,11 +18,18 @@ using wftest::CHostFrameSink;
 
 constexpr std::size_t kPicturesWanted = 50;
 
+// Every message the driver sent, for a failure report.
+std::string Transcript(const wftest::CHostDebugSink& sink) {
+    std::string text;
+    for (const auto& message : sink.Messages()) text += "\n  [" + std::to_string(message.level) + "] " + message.text;
+    return text;
+}
+
 class MjpegHttpIntegrationTest : public ::testing::Test {
 protected:
     void StartCamera(int channels) {
-        m_camsim = std::make_unique<CCamSimProcess>(std::vector<std::string>{
-            "--codec", "mjpeg", "--channels", std::to_string(channels), "--size", "320x240", "--fps", "25"});
+        m_camsim = std::make_unique<wftest::CCameraUnderTest>(
+            std::vector<std::string>{"--codec", "mjpeg", "--size", "320x240", "--fps", "25"}, channels);
         ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
         m_control = std::make_unique<CCamSimControl>(m_camsim->ControlPort());
         params.connection.address = "127.0.0.1";
@@ -52,14 +58,16 @@ protected:
             EXPECT_EQ(frame.fourcc, 0x4745504Au);
             EXPECT_EQ(frame.timeNowCalls, 1);
         }
-        int decoded = 0;
-        int width = 0;
-        int height = 0;
-        const std::string errors = wftest::ProbeJpegPictures(frames, decoded, width, height);
-        EXPECT_EQ(errors, "") << "input " << input;
-        EXPECT_EQ(decoded, static_cast<int>(frames.size()));
-        EXPECT_EQ(width, 640);
-        EXPECT_EQ(height, 480);
+        if (wftest::CanProbePictures()) {
+            int decoded = 0;
+            int width = 0;
+            int height = 0;
+            const std::string errors = wftest::ProbeJpegPictures(frames, decoded, width, height);
+            EXPECT_EQ(errors, "") << "input " << input;
+            EXPECT_EQ(decoded, static_cast<int>(frames.size()));
+            EXPECT_EQ(width, 640);
+            EXPECT_EQ(height, 480);
+        }
         const auto config = m_control->WaitForRequest(
             [&](const SCamSimRequest& r) {
                 return r.path == "/SetMultimedia.cgi" &&
@@ -70,7 +78,7 @@ protected:
         EXPECT_TRUE(config.has_value()) << "input " << input;
     }
 
-    std::unique_ptr<CCamSimProcess> m_camsim;
+    std::unique_ptr<wftest::CCameraUnderTest> m_camsim;
     std::unique_ptr<CCamSimControl> m_control;
     wftest::CLoadedDriver driver;
     wftest::CHostDriverParams params;
@@ -90,8 +98,8 @@ TEST_F(MjpegHttpIntegrationTest, CameraDeliversWholeDecodablePictures) {
     EXPECT_TRUE(driver.Video()->GetChannelStatus(0, &state, &reserved, nullptr, 0));
     EXPECT_EQ(state, 0);
     EXPECT_TRUE(driver.Video()->StopChannel(0));
-    EXPECT_EQ(driver.sink.Count("Camera 127.0.0.1 is online"), 1u);
-    EXPECT_EQ(driver.sink.Count("Camera 127.0.0.1 is offline. Channel was stopped"), 1u);
+    EXPECT_EQ(driver.sink.Count("Camera 127.0.0.1 is online"), 1u) << Transcript(driver.sink);
+    EXPECT_EQ(driver.sink.Count("Camera 127.0.0.1 is offline. Channel was stopped"), 1u) << Transcript(driver.sink);
     EXPECT_EQ(driver.allocator.created.load(), driver.allocator.released.load());
 }
 
@@ -129,8 +137,8 @@ TEST_F(MjpegHttpIntegrationTest, SilentCameraIsReportedLostAndComesBack) {
     const std::size_t before = sink.FrameCount();
     // Reconnects come every 5 s once the pictures have stopped.
     ASSERT_TRUE(sink.WaitForFrames(before + 5, 30s));
-    EXPECT_EQ(driver.sink.Count("Signal was lost for camera 127.0.0.1"), 1u);
-    EXPECT_EQ(driver.sink.Count("Camera 127.0.0.1 is online"), 2u);
+    EXPECT_EQ(driver.sink.Count("Signal was lost for camera 127.0.0.1"), 1u) << Transcript(driver.sink);
+    EXPECT_EQ(driver.sink.Count("Camera 127.0.0.1 is online"), 2u) << Transcript(driver.sink);
     EXPECT_TRUE(driver.Video()->StopChannel(0));
 }
 
