@@ -7,9 +7,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 export WINEPREFIX="${WRENFIELD_WINEPREFIX:-$root/build/windows/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEARCH=win32
+export WINEARCH="${WRENFIELD_WINEARCH:-win32}"
 # No graphical driver and no prompt to install Mono or Gecko.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$(dirname "$WINEPREFIX")"
-exec wine "$@"
+exec "${WRENFIELD_WINE:-wine}" "$@"
