@@ -3,13 +3,13 @@
 #pragma once
 
 #include <cstdarg>
-#include <cstdio>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "CRecordingLog.h"
 #include "driver/IDriver.h"
+#include "http/FormatString.h"
 
 namespace wftest {
 
@@ -23,15 +23,9 @@ public:
     void DebugMessage(int32_t level, const char* format, ...) override WF_PRINTF_FORMAT(3, 4) {
         va_list arguments;
         va_start(arguments, format);
-        va_list counting;
-        va_copy(counting, arguments);
-        const int length = std::vsnprintf(nullptr, 0, format, counting);
-        va_end(counting);
-        std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-        if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, arguments);
+        std::string text = talvex::FormatStringV(format, arguments);
         va_end(arguments);
-        std::lock_guard<std::mutex> lock(m_mutex);  // guards m_lines
-        m_lines.push_back({level, text});
+        m_log.Record(level, std::move(text));
     }
 
     std::string GetDriverName() override { return "Wrenfield"; }
@@ -51,20 +45,8 @@ public:
         return it == custom.end() ? talvex::kCustomParamAbsent : std::atoi(it->second.c_str());
     }
 
-    struct SLine {
-        int32_t level;
-        std::string text;
-    };
-    std::vector<SLine> Lines() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_lines;
-    }
-    std::size_t Count(const std::string& fragment) const {
-        std::size_t count = 0;
-        for (const auto& line : Lines())
-            if (line.text.find(fragment) != std::string::npos) ++count;
-        return count;
-    }
+    std::vector<CRecordingLog::SLine> Lines() const { return m_log.Lines(); }
+    std::size_t Count(const std::string& fragment) const { return m_log.Count(fragment); }
 
     talvex::DEVICE_INFO device;
     uint32_t channelCount = 1;
@@ -75,8 +57,7 @@ public:
     std::map<unsigned int, std::string> custom;
 
 private:
-    mutable std::mutex m_mutex;
-    std::vector<SLine> m_lines;
+    CRecordingLog m_log;
 };
 
 }  // namespace wftest

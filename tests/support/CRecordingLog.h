@@ -3,25 +3,29 @@
 #pragma once
 
 #include <cstdarg>
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "driver/IDebugMessage.h"
+#include "http/FormatString.h"
 
 namespace wftest {
 
 class CRecordingLog final : public IDebugMessage {
 public:
     void DebugMessage(int32_t level, const char* format, ...) override WF_PRINTF_FORMAT(3, 4) {
-        char text[2048];
         va_list arguments;
         va_start(arguments, format);
-        std::vsnprintf(text, sizeof text, format, arguments);
+        std::string text = talvex::FormatStringV(format, arguments);
         va_end(arguments);
+        Record(level, std::move(text));
+    }
+
+    // Keeps a line that was formatted elsewhere.
+    void Record(int32_t level, std::string text) {
         std::lock_guard<std::mutex> lock(m_mutex);  // guards m_lines
-        m_lines.push_back({level, text});
+        m_lines.push_back({level, std::move(text)});
     }
 
     struct SLine {
