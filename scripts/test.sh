@@ -22,6 +22,10 @@ fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
+# The folders of src/ are layers; a reverse include fails the run before any build.
+tests/layers/check-layers-test.sh
+scripts/check-layers.sh
+
 run_linux() {
     local preset=$1
     echo "== $preset: configure, build, test"

@@ -5,7 +5,8 @@
 #include <string>
 
 #include "channels/ICameraChannel.h"
-#include "driver/IDriver.h"
+#include "base/IDriver.h"
+#include "parsers/SampleSizes.h"
 #include "platform/PlatformThread.h"
 #include "thread/CEvent.h"
 #include "thread/CRecursiveLock.h"
@@ -13,12 +14,6 @@
 #include "wrenfield/Media.h"
 
 namespace talvex {
-
-// Sample capacities asked of the host: the first step that holds the
-// picture, or the picture's own size above the last step.
-uint32_t SampleBufferSize(uint32_t frameSize);
-// 1 small, 2 medium, 3 wide, 4 large.
-uint32_t PictureSizeClass(uint32_t width, uint32_t height);
 
 // The base of every channel kind: owns the capture thread, the state seen by
 // the host, the online/offline lines the operator reads, and the delivery of

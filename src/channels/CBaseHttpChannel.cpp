@@ -1,6 +1,6 @@
 #include "channels/CBaseHttpChannel.h"
 
-#include "http/FormatString.h"
+#include "base/FormatString.h"
 
 namespace talvex {
 

@@ -1,6 +1,6 @@
 #include "channels/CMjpegHttpChannel.h"
 
-#include "http/FormatString.h"
+#include "base/FormatString.h"
 #include "parsers/CJpegMediaParser.h"
 
 namespace talvex {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "driver/ICustomCreator.h"
-#include "driver/IDriver.h"
+#include "base/IDriver.h"
 #include "wrenfield/CaptureDriver.h"
 
 namespace talvex {

@@ -1,6 +1,6 @@
 #include "driver/CustomParams.h"
 
-#include "driver/IDriver.h"
+#include "base/IDriver.h"
 
 namespace talvex {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/DEVICE_INFO.h"
+#include "base/DEVICE_INFO.h"
 #include "http/HttpRequest.h"
 #include "platform/PlatformHttp.h"
 

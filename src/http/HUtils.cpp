@@ -1,7 +1,7 @@
 #include "http/HUtils.h"
 
 #include "http/CHttpSender.h"
-#include "http/FormatString.h"
+#include "base/FormatString.h"
 
 namespace talvex::HUtils {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "http/TextUtils.h"
+#include "base/TextUtils.h"
 
 namespace talvex::HUtils {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/IDriver.h"
+#include "base/IDriver.h"
 #include "parsers/IMediaReceiver.h"
 
 namespace talvex {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "channels/CBaseCameraChannel.h"
+#include "parsers/SampleSizes.h"
 
 namespace talvex {
 

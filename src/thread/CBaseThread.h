@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/IDebugMessage.h"
+#include "base/IDebugMessage.h"
 #include "platform/PlatformThread.h"
 #include "thread/CEvent.h"
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "CLoopbackHttpServer.h"
-#include "http/DigestAuthorization.h"
-#include "http/Md5.h"
+#include "base/DigestAuthorization.h"
+#include "base/Md5.h"
 #include "platform/PlatformSocket.h"
 
 #if defined(_WIN32)

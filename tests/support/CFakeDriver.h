@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "CRecordingLog.h"
-#include "driver/IDriver.h"
-#include "http/FormatString.h"
+#include "base/IDriver.h"
+#include "base/FormatString.h"
 
 namespace wftest {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/IDebugMessage.h"
-#include "http/FormatString.h"
+#include "base/IDebugMessage.h"
+#include "base/FormatString.h"
 
 namespace wftest {
 

@@ -19,10 +19,10 @@
 #include <random>
 #include <vector>
 
-#include "http/Base64.h"
-#include "http/DigestAuthorization.h"
-#include "http/Md5.h"
-#include "http/TextUtils.h"
+#include "base/Base64.h"
+#include "base/DigestAuthorization.h"
+#include "base/Md5.h"
+#include "base/TextUtils.h"
 #include "platform/PlatformHttp.h"
 
 namespace talvex::platform {

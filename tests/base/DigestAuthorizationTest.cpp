@@ -1,4 +1,4 @@
-#include "http/DigestAuthorization.h"
+#include "base/DigestAuthorization.h"
 
 #include <gtest/gtest.h>
 

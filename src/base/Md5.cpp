@@ -1,4 +1,4 @@
-#include "http/Md5.h"
+#include "base/Md5.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
-#include "http/DigestAuthorization.h"
+#include "base/DigestAuthorization.h"
 
-#include "http/FormatString.h"
-#include "http/Md5.h"
-#include "http/TextUtils.h"
+#include "base/FormatString.h"
+#include "base/Md5.h"
+#include "base/TextUtils.h"
 
 namespace talvex {
 

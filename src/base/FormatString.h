@@ -5,7 +5,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "driver/IDebugMessage.h"
+#include "base/IDebugMessage.h"
 
 namespace talvex {
 

@@ -1,4 +1,4 @@
-#include "http/Base64.h"
+#include "base/Base64.h"
 
 namespace talvex {
 

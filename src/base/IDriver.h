@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "driver/DEVICE_INFO.h"
-#include "driver/IDebugMessage.h"
+#include "base/DEVICE_INFO.h"
+#include "base/IDebugMessage.h"
 #include "wrenfield/Media.h"
 
 namespace talvex {

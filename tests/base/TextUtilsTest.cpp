@@ -1,4 +1,4 @@
-#include "http/TextUtils.h"
+#include "base/TextUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -88,14 +88,6 @@ TEST(TextUtilsTest, TurnsHexPairsIntoBytes) {
         HexToBytes(c.text, bytes);
         EXPECT_EQ(bytes, c.bytes) << '"' << c.text << '"';
     }
-}
-
-TEST(TextUtilsTest, ResolvesDottedAddressesInNetworkOrderAndRefusesEmptyText) {
-    const uint32_t loopback = ResolveHostAddress("127.0.0.1");
-    const auto* bytes = reinterpret_cast<const uint8_t*>(&loopback);
-    EXPECT_EQ(bytes[0], 127);
-    EXPECT_EQ(bytes[3], 1);
-    EXPECT_EQ(ResolveHostAddress(""), 0u);
 }
 
 }  // namespace

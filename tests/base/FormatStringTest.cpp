@@ -1,4 +1,4 @@
-#include "http/FormatString.h"
+#include "base/FormatString.h"
 
 #include <gtest/gtest.h>
 

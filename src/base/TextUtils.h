@@ -22,8 +22,5 @@ std::vector<std::string> SplitString(const std::string& text, char delimiter);
 // hexadecimal digit counts as 0; a lone last character is one byte with that
 // nibble's value.
 void HexToBytes(const std::string& text, std::vector<uint8_t>& out);
-// IPv4 address in network byte order; 0 for an empty text or a name that
-// does not resolve.
-uint32_t ResolveHostAddress(const std::string& host);
 
 }  // namespace talvex::HUtils

@@ -1,9 +1,7 @@
-#include "http/TextUtils.h"
+#include "base/TextUtils.h"
 
 #include <cctype>
 #include <charconv>
-
-#include "platform/PlatformSocket.h"
 
 namespace talvex::HUtils {
 
@@ -84,11 +82,6 @@ void HexToBytes(const std::string& text, std::vector<uint8_t>& out) {
     for (; pos + 1 < text.size(); pos += 2)
         out.push_back(static_cast<uint8_t>(NibbleOf(text[pos]) << 4 | NibbleOf(text[pos + 1])));
     if (pos < text.size()) out.push_back(static_cast<uint8_t>(NibbleOf(text[pos])));
-}
-
-uint32_t ResolveHostAddress(const std::string& host) {
-    if (host.empty()) return 0;
-    return platform::ResolveIPv4(host);
 }
 
 }  // namespace talvex::HUtils
