@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <optional>
 #include <utility>
 #include <string>
@@ -194,21 +195,28 @@ int CountFaultPolicyBreaches(const std::vector<Bytes>& packets, TMakeParser make
         return client.pictures;
     };
     const std::vector<SDeliveredPicture> reference = clean(packets);
-    std::vector<std::size_t> pictureOf;
-    std::size_t picture = 0;
-    for (const Bytes& p : packets) {
-        pictureOf.push_back(picture);
-        if (p.size() > 1 && (p[1] & 0x80)) ++picture;
+    // How many pictures were complete before and after each packet.
+    std::vector<std::size_t> before, after;
+    {
+        CCollectingClient client;
+        auto parser = makeParser(client);
+        talvex::CRTPPacket packet;
+        for (const Bytes& p : packets) {
+            before.push_back(client.pictures.size());
+            if (packet.Parse(p.data(), p.size())) parser->ProcessPacket(packet);
+            after.push_back(client.pictures.size());
+        }
     }
     int breaches = 0;
     for (EFault fault : {EFault::Drop, EFault::Swap, EFault::Duplicate}) {
         for (std::size_t at = 0; at + 1 < packets.size(); ++at) {
             const SFaultRun run = InjectFault(packets, fault, at);
             const std::vector<SDeliveredPicture> got = clean(run.packets);
-            // A duplicate of a marker packet lands in the next picture.
-            const bool marker = packets[at].size() > 1 && (packets[at][1] & 0x80);
-            const std::size_t damaged = pictureOf[at] + (fault == EFault::Duplicate && marker ? 1 : 0);
-            std::size_t resume = pictureOf[run.lastAffected] + 1;
+            // A duplicate of a packet that ends a picture lands in the next one.
+            const bool ends = after[at] > before[at];
+            const std::size_t damaged = fault == EFault::Duplicate && ends ? after[at] : before[at];
+            const std::size_t last = run.lastAffected;
+            std::size_t resume = std::max(after[last], before[last] + 1);
             while (resume < reference.size() && reference[resume].fourcc != keyFourCC) ++resume;
             std::vector<bool> delivered(reference.size(), false);
             std::size_t next = 0;
