@@ -156,21 +156,16 @@ void CH264RTPMediaParser::NoteNalType(uint8_t type, const uint8_t* body, std::si
 }
 
 void CH264RTPMediaParser::InsertParameterSets() {
-    std::vector<uint8_t> sets;
-    if (!m_hasSps && !m_sps.empty()) {
-        sets.insert(sets.end(), std::begin(kStartCode), std::end(kStartCode));
-        sets.insert(sets.end(), m_sps.begin(), m_sps.end());
-    }
-    if (!m_hasPps && !m_pps.empty()) {
-        sets.insert(sets.end(), std::begin(kStartCode), std::end(kStartCode));
-        sets.insert(sets.end(), m_pps.begin(), m_pps.end());
-    }
-    if (sets.empty()) return;
-    // In front of the picture: parameter sets may precede its SEI, and the
-    // picture size is looked for at its start.
-    m_frameBuffer.insert(m_frameBuffer.begin(), sets.begin(), sets.end());
-    m_hasSps = m_hasSps || !m_sps.empty();
-    m_hasPps = m_hasPps || !m_pps.empty();
+    if ((m_hasSps && m_hasPps) || m_sps.empty() || m_pps.empty()) return;
+    // Both go in front of the picture, the SPS first: parameter sets may
+    // precede its SEI, the picture size is looked for at its start, and any
+    // set of the camera's own comes later and so still takes effect.
+    const uint8_t* code = kStartCode;
+    m_frameBuffer.insert(m_frameBuffer.begin(), m_pps.begin(), m_pps.end());
+    m_frameBuffer.insert(m_frameBuffer.begin(), code, code + sizeof kStartCode);
+    m_frameBuffer.insert(m_frameBuffer.begin(), m_sps.begin(), m_sps.end());
+    m_frameBuffer.insert(m_frameBuffer.begin(), code, code + sizeof kStartCode);
+    m_hasSps = m_hasPps = true;
 }
 
 void CH264RTPMediaParser::DeliverPicture() {
