@@ -33,7 +33,8 @@ h264() { echo "! x264enc aud=false bframes=0 key-int-max=$1 $2 ! video/x-h264,pr
 # Baseline, parameter sets as single NAL unit packets, small MTU for FU-A.
 run h264-baseline "$(src 30 ball I420 320 240) $(h264 10 'speed-preset=ultrafast quantizer=30 pass=qual' constrained-baseline)" \
     "rtph264pay mtu=600 config-interval=-1 aggregate-mode=none"
-# High: CABAC, 8x8 transform, JVT scaling lists; parameter sets in STAP-A.
+# High: CABAC, 8x8 transform, JVT scaling matrices (x264 sends them in the PPS);
+# parameter sets in STAP-A.
 run h264-high-stapa "$(src 20 smpte I420 352 288) $(h264 10 'cabac=true dct8x8=true quantizer=32 pass=qual option-string=cqm=jvt' high)" \
     "rtph264pay mtu=1000 config-interval=-1 aggregate-mode=zero-latency"
 # 1920x1080 coded as 1088 with a bottom crop.
@@ -42,7 +43,7 @@ run h264-1080-crop "$(src 3 black I420 1920 1080) $(h264 10 'speed-preset=ultraf
 # Interlaced (MBAFF): frame_mbs_only_flag 0, crop units of 4 lines.
 run h264-interlaced "$(src 3 black I420 1920 1080 ,interlace-mode=interleaved) $(h264 10 'speed-preset=ultrafast quantizer=45 pass=qual interlaced=true' high)" \
     "rtph264pay mtu=1400 config-interval=-1"
-# 4:4:4 (chroma_format_idc 3) with scaling lists: twelve of them in the SPS.
+# 4:4:4 (chroma_format_idc 3), with the JVT scaling matrices.
 run h264-444-cqm "$(src 6 ball Y444 176 144) $(h264 10 'speed-preset=ultrafast quantizer=30 pass=qual option-string=cqm=jvt' high-4:4:4)" \
     "rtph264pay mtu=1400 config-interval=-1"
 # Parameter sets only in the SDP: IDR slices sent as they come.

@@ -16,14 +16,8 @@ using wftest::Bytes;
 constexpr uint8_t kNalIdr = 5, kNalSps = 7, kNalPps = 8, kNalDelimiter = 9;
 const Bytes kPictureEnd = {0x00, 0x00, 0x01, 0x09, 0x30};
 
-// An RTP packet of payload type 96.
-Bytes Rtp(uint16_t sequence, bool marker, const Bytes& payload, uint32_t timestamp = 3000) {
-    Bytes p = {0x80, static_cast<uint8_t>(marker ? 0xE0 : 0x60), static_cast<uint8_t>(sequence >> 8),
-               static_cast<uint8_t>(sequence), static_cast<uint8_t>(timestamp >> 24), static_cast<uint8_t>(timestamp >> 16),
-               static_cast<uint8_t>(timestamp >> 8), static_cast<uint8_t>(timestamp), 1, 2, 3, 4};
-    p.insert(p.end(), payload.begin(), payload.end());
-    return p;
-}
+using wftest::Concat;
+Bytes Rtp(uint16_t sequence, bool marker, const Bytes& payload) { return wftest::RtpPacket(sequence, marker, payload); }
 
 class CH264RTPMediaParserTest : public ::testing::Test {
 protected:
@@ -49,11 +43,6 @@ Bytes StartCoded(std::initializer_list<Bytes> units) {
         out.insert(out.end(), u.begin(), u.end());
     }
     return out;
-}
-
-Bytes Concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 Bytes StapA(std::initializer_list<Bytes> units) {
@@ -277,21 +266,10 @@ TEST_F(CH264RTPMediaParserTest, DeliversStreamsThatFfprobeDecodesAtTheSizeRead) 
     if (!wftest::HaveTool("ffprobe")) GTEST_SKIP() << "ffprobe is not available";
     for (const SVector& v : kVectors) {
         const auto pictures = Depacketize(v, wftest::LoadRtpVector(v.name), driver);
-        const std::string path = testing::TempDir() + "wf-" + v.name + ".h264";
-        FILE* file = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(file, nullptr);
         // Each picture ends with the delimiter that opens the next access unit;
         // the last one opens none, so the file leaves it out.
-        for (std::size_t i = 0; i < pictures.size(); ++i)
-            std::fwrite(pictures[i].data.data(), 1, pictures[i].data.size() - (i + 1 == pictures.size() ? 5 : 0), file);
-        std::fclose(file);
-        const auto probe = wftest::RunTool("ffprobe -v error -show_entries stream=width,height -of csv=p=0 '" + path + "' 2>&1");
-        ASSERT_TRUE(probe.has_value()) << v.name;
-        EXPECT_EQ(*probe, std::to_string(v.width) + "," + std::to_string(v.height) + "\n") << v.name;
-        const auto decode = wftest::RunTool("ffmpeg -v error -i '" + path + "' -f null - 2>&1");
-        ASSERT_TRUE(decode.has_value()) << v.name;
-        EXPECT_EQ(*decode, "") << v.name;
-        std::remove(path.c_str());
+        const auto result = wftest::ProbeAndDecode(pictures, testing::TempDir() + "wf-" + v.name + ".h264", kPictureEnd.size());
+        EXPECT_EQ(result.value_or("tools failed"), std::to_string(v.width) + "," + std::to_string(v.height) + "\n") << v.name;
     }
 }
 

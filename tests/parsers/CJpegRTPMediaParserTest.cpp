@@ -12,12 +12,8 @@ namespace {
 using talvex::CJpegRTPMediaParser;
 using wftest::Bytes;
 
-Bytes Rtp(uint16_t sequence, bool marker, const Bytes& payload) {
-    Bytes p = {0x80, static_cast<uint8_t>(marker ? 0x9A : 0x1A), static_cast<uint8_t>(sequence >> 8),
-               static_cast<uint8_t>(sequence), 0, 0, 0x10, 0, 1, 2, 3, 4};
-    for (uint8_t byte : payload) p.push_back(byte);
-    return p;
-}
+using wftest::Concat;
+Bytes Rtp(uint16_t sequence, bool marker, const Bytes& payload) { return wftest::RtpPacket(sequence, marker, payload); }
 
 // Main header, then for types 64-127 the restart header.
 Bytes Header(uint32_t offset, uint8_t type, uint8_t q, uint8_t widthUnits, uint8_t heightUnits,
@@ -31,11 +27,6 @@ Bytes Header(uint32_t offset, uint8_t type, uint8_t q, uint8_t widthUnits, uint8
         h.push_back(0xFF);
     }
     return h;
-}
-
-Bytes Concat(Bytes a, const Bytes& b) {
-    for (uint8_t byte : b) a.push_back(byte);
-    return a;
 }
 
 Bytes TableHeader(uint8_t precision, const Bytes& tables) {

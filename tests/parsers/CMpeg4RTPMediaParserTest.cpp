@@ -12,17 +12,8 @@ namespace {
 using talvex::CMpeg4RTPMediaParser;
 using wftest::Bytes;
 
-Bytes Rtp(uint16_t sequence, bool marker, const Bytes& payload) {
-    Bytes p = {0x80, static_cast<uint8_t>(marker ? 0xE0 : 0x60), static_cast<uint8_t>(sequence >> 8),
-               static_cast<uint8_t>(sequence), 0, 0, 0x20, 0, 1, 2, 3, 4};
-    for (uint8_t byte : payload) p.push_back(byte);
-    return p;
-}
-
-Bytes Concat(Bytes a, const Bytes& b) {
-    for (uint8_t byte : b) a.push_back(byte);
-    return a;
-}
+using wftest::Concat;
+Bytes Rtp(uint16_t sequence, bool marker, const Bytes& payload) { return wftest::RtpPacket(sequence, marker, payload); }
 
 // Visual object sequence, visual object, video object, a 352x288 layer and
 // user data, as an encoder wrote them.
@@ -205,18 +196,8 @@ TEST_F(CMpeg4RTPMediaParserTest, DeliversStreamsThatFfprobeDecodesAtTheSizeRead)
     if (!wftest::HaveTool("ffprobe")) GTEST_SKIP() << "ffprobe is not available";
     for (const SVector& v : kVectors) {
         const auto pictures = Depacketize(v, wftest::LoadRtpVector(v.name), driver);
-        const std::string path = testing::TempDir() + "wf-" + v.name + ".m4v";
-        FILE* file = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        for (const auto& p : pictures) std::fwrite(p.data.data(), 1, p.data.size(), file);
-        std::fclose(file);
-        const auto probe = wftest::RunTool("ffprobe -v error -show_entries stream=width,height -of csv=p=0 '" + path + "' 2>&1");
-        ASSERT_TRUE(probe.has_value()) << v.name;
-        EXPECT_EQ(*probe, "352,288\n") << v.name;
-        const auto decode = wftest::RunTool("ffmpeg -v error -i '" + path + "' -f null - 2>&1");
-        ASSERT_TRUE(decode.has_value()) << v.name;
-        EXPECT_EQ(*decode, "") << v.name;
-        std::remove(path.c_str());
+        const auto result = wftest::ProbeAndDecode(pictures, testing::TempDir() + "wf-" + v.name + ".m4v");
+        EXPECT_EQ(result.value_or("tools failed"), "352,288\n") << v.name;
     }
 }
 

@@ -141,6 +141,59 @@ public:
     bool accept = true;
 };
 
+// An RTP packet (payload type 96, SSRC 01 02 03 04) around a payload.
+inline Bytes RtpPacket(uint16_t sequence, bool marker, const Bytes& payload, uint32_t timestamp = 3000) {
+    Bytes p = {0x80, static_cast<uint8_t>(marker ? 0xE0 : 0x60), static_cast<uint8_t>(sequence >> 8),
+               static_cast<uint8_t>(sequence), static_cast<uint8_t>(timestamp >> 24),
+               static_cast<uint8_t>(timestamp >> 16), static_cast<uint8_t>(timestamp >> 8),
+               static_cast<uint8_t>(timestamp), 1, 2, 3, 4};
+    for (uint8_t byte : payload) p.push_back(byte);
+    return p;
+}
+
+inline Bytes Concat(Bytes a, const Bytes& b) {
+    for (uint8_t byte : b) a.push_back(byte);
+    return a;
+}
+
+// Runs a shell command and returns its standard output, or nothing when the
+// tool cannot run here.
+inline std::optional<std::string> RunTool(const std::string& command) {
+#ifdef _WIN32
+    (void)command;
+    return std::nullopt;
+#else
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return std::nullopt;
+    std::string output;
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, got);
+    if (pclose(pipe) != 0) return std::nullopt;
+    return output;
+#endif
+}
+
+inline bool HaveTool(const std::string& name) { return RunTool(name + " -version >/dev/null 2>&1").has_value(); }
+
+// Writes the pictures one after another to a file and has ffprobe report
+// the stream's size and ffmpeg decode it: "width,height\n" followed by any
+// decoder complaint; nothing when the tools cannot run. trimTail bytes are
+// left off the last picture.
+inline std::optional<std::string> ProbeAndDecode(const std::vector<SDeliveredPicture>& pictures, const std::string& path,
+                                                 std::size_t trimTail = 0) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return std::nullopt;
+    for (std::size_t i = 0; i < pictures.size(); ++i)
+        std::fwrite(pictures[i].data.data(), 1, pictures[i].data.size() - (i + 1 == pictures.size() ? trimTail : 0), file);
+    std::fclose(file);
+    const auto probe = RunTool("ffprobe -v error -show_entries stream=width,height -of csv=p=0 '" + path + "' 2>&1");
+    const auto decode = RunTool("ffmpeg -v error -i '" + path + "' -f null - 2>&1");
+    std::remove(path.c_str());
+    if (!probe || !decode) return std::nullopt;
+    return *probe + *decode;
+}
+
 // Feeds whole RTP packets through CRTPPacket::Parse.
 template <typename TParser>
 void FeedPackets(TParser& parser, const std::vector<Bytes>& packets) {
@@ -244,38 +297,12 @@ int CountFaultPolicyBreaches(const std::vector<Bytes>& packets, TMakeParser make
                 for (std::size_t i = 0; i < got.size(); ++i) ok = ok && got[i].data == reference[i].data;
             }
             if (!ok && breaches++ == 0)
-            {
-                firstBreach = "fault " + std::to_string(static_cast<int>(fault)) + " at packet " + std::to_string(at) +
-                              ", damaged picture " + std::to_string(damaged) + ", resume at " + std::to_string(resume) +
-                              ", delivered:";
-                for (std::size_t i = 0; i < reference.size(); ++i)
-                    if (delivered[i]) firstBreach += " " + std::to_string(i);
-                firstBreach += ", got " + std::to_string(got.size()) + " first " + (got.empty() ? std::string() : std::to_string(got[0].data.size()) + FourCC(got[0].fourcc)) + " ref0 " + std::to_string(reference[0].data.size());
-            }
+                firstBreach = "fault " + std::to_string(static_cast<int>(fault)) + " at packet " + std::to_string(at);
         }
     }
     return breaches;
 }
 
 
-// Runs a shell command and returns its standard output, or nothing when the
-// tool cannot run here.
-inline std::optional<std::string> RunTool(const std::string& command) {
-#ifdef _WIN32
-    (void)command;
-    return std::nullopt;
-#else
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return std::nullopt;
-    std::string output;
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, got);
-    if (pclose(pipe) != 0) return std::nullopt;
-    return output;
-#endif
-}
-
-inline bool HaveTool(const std::string& name) { return RunTool(name + " -version >/dev/null 2>&1").has_value(); }
 
 }  // namespace wftest
