@@ -11,6 +11,7 @@ namespace {
 
 // 00 00 01 xx: the start-code prefix and the code byte.
 constexpr std::size_t kStartCodeBytes = 4;
+constexpr uint8_t kSequenceCode = 0xB0;
 constexpr uint8_t kVideoObjectCode = 0x00;
 constexpr uint8_t kPlaneCode = 0xB6;
 // The plane's coding type is the top two bits after its start code; 00 is an
@@ -63,9 +64,14 @@ void CMpegMediaParser::Scan() {
     // A start code needs its four bytes and the plane's coding type the byte
     // after them, so the last four bytes wait for the next read.
     while (m_scanPos + kStartCodeBytes < m_frameBuffer.size()) {
-        if (StartCodeAt(m_scanPos, kVideoObjectCode)) {
-            EmitPendingPlane();
-            if (!TakeConfigHeader()) return;  // the header ends in a later read
+        if (StartCodeAt(m_scanPos, kSequenceCode) || StartCodeAt(m_scanPos, kVideoObjectCode)) {
+            // The header begins at the visual object sequence when the camera
+            // sends one, else at the video object; a video object code inside
+            // the header just taken is part of it.
+            if (m_scanPos >= m_consumed) {
+                EmitPendingPlane();
+                if (!TakeConfigHeader()) return;  // the header ends in a later read
+            }
         } else if (StartCodeAt(m_scanPos, kPlaneCode)) {
             EmitPendingPlane();
             m_isKey = (m_frameBuffer[m_scanPos + kStartCodeBytes] & kCodingTypeMask) == 0;

@@ -11,9 +11,10 @@
 namespace talvex {
 
 // Cuts an MPEG-4 part 2 elementary stream into one sample per video object
-// plane. The configuration header (video object and video object layer, up
-// to the first plane) is kept and put in front of every key plane, so each
-// key plane a host receives decodes on its own. Planes are dropped until the
+// plane. The configuration header (visual object sequence when there is one,
+// video object and video object layer, up to the first plane) is kept and put
+// in front of every key plane, so each key plane a host receives decodes on
+// its own, and no plane carries the start of the next group's header. Planes are dropped until the
 // first key plane whose picture size could be read.
 //
 // The picture size comes from the header parser library "Mpeg4Parse" when an

@@ -120,7 +120,7 @@ std::string ProbePictures(const std::vector<SFrame>& frames, const std::string& 
     const std::string errors = Run("ffmpeg -v error -f " + format + " -i " + path + " -f null - 2>&1");
     std::istringstream info(Run("ffprobe -v error -f " + format +
                                 " -count_frames -select_streams v:0 -show_entries stream=nb_read_frames,width,height"
-                                " -of csv=p=0 " + path + " 2>&1"));
+                                " -of csv=p=0 " + path + " 2>/dev/null"));
     std::string line;
     std::getline(info, line);
     decodedFrames = 0;

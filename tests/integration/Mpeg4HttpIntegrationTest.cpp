@@ -41,10 +41,11 @@ protected:
         ASSERT_TRUE(sink.WaitForFrames(kSamplesWanted, 60s)) << "input " << input << " got " << sink.FrameCount();
         const auto frames = sink.Frames();
         ASSERT_GE(frames[0].data.size(), 4u);
-        // The first sample is a key plane led by the video object header.
+        // The first sample is a key plane led by the configuration header
+        // (the simulator's encoder starts it with the sequence header).
         EXPECT_EQ(frames[0].fourcc, kKeyFourCC) << input;
         EXPECT_EQ(frames[0].data[2], 1);
-        EXPECT_EQ(frames[0].data[3], 0x00);
+        EXPECT_EQ(frames[0].data[3], 0xB0);
         for (const auto& frame : frames) {
             EXPECT_TRUE(frame.fourcc == kKeyFourCC || frame.fourcc == kDeltaFourCC);
             EXPECT_EQ(frame.width, width);

@@ -90,15 +90,17 @@ TEST_F(CMpegMediaParserTest, CutsAnEncodedStreamIntoPlanesWithTheHeaderBeforeEve
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const bool key = i % 10 == 0;
         EXPECT_EQ(samples[i].fourcc, key ? CMpegMediaParser::kKeyFourCC : CMpegMediaParser::kDeltaFourCC) << i;
-        // A key plane starts with the video object header, any other with its plane.
-        EXPECT_TRUE(StartsWithStartCode(samples[i].data, key ? 0x00 : 0xB6)) << i;
+        // A key plane starts with the sequence header, any other with its plane.
+        EXPECT_TRUE(StartsWithStartCode(samples[i].data, key ? 0xB0 : 0xB6)) << i;
         EXPECT_EQ(samples[i].width, 176u) << i;
         EXPECT_EQ(samples[i].height, 144u) << i;
     }
-    // Each delta plane is exactly the encoder's bytes from its start code on.
-    const Bytes expected(stream.begin() + static_cast<std::ptrdiff_t>(planes[1]),
-                         stream.begin() + static_cast<std::ptrdiff_t>(planes[2]));
-    EXPECT_EQ(samples[1].data, expected);
+    // Together the samples are the encoder's bytes up to the last plane: the
+    // plane before a key plane does not carry the start of the next header.
+    Bytes joined;
+    for (const auto& sample : samples) joined.insert(joined.end(), sample.data.begin(), sample.data.end());
+    EXPECT_EQ(joined, Bytes(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(planes.back())));
+    EXPECT_EQ(samples[9].data.size(), StartCodes(stream, 0xB0)[1] - planes[9]);
     EXPECT_EQ(allocator.created.load(), allocator.released.load());
 }
 
@@ -106,7 +108,7 @@ TEST_F(CMpegMediaParserTest, ReadsSplitAnywhereAroundAStartCodeGiveTheSameSample
     const Bytes stream = ReadVector("qcif-gop10.m4v");
     const auto whole = Feed({stream});
     std::vector<std::size_t> cuts;
-    for (uint8_t code : {uint8_t{0x00}, uint8_t{0xB6}})
+    for (uint8_t code : {uint8_t{0xB0}, uint8_t{0x00}, uint8_t{0xB6}})
         for (std::size_t at : StartCodes(stream, code))
             for (std::size_t delta = 0; delta <= 8; ++delta)
                 if (at + delta >= 4) cuts.push_back(at + delta - 4);
@@ -134,14 +136,14 @@ TEST_F(CMpegMediaParserTest, AStreamJoinedMidGroupWaitsForAKeyPlaneAndFollowsANe
     const auto samples = Feed({stream});
     ASSERT_FALSE(samples.empty());
     EXPECT_EQ(samples[0].fourcc, CMpegMediaParser::kKeyFourCC);
-    EXPECT_TRUE(StartsWithStartCode(samples[0].data, 0x00));
+    EXPECT_TRUE(StartsWithStartCode(samples[0].data, 0xB0));
     // Planes 2..9 were dropped; then 20 QCIF planes and all but the last QVGA plane.
     EXPECT_EQ(samples.size(), 20u + StartCodes(qvga, 0xB6).size() - 1);
     EXPECT_EQ(samples[0].width, 176u);
     EXPECT_EQ(samples.back().width, 320u);
     EXPECT_EQ(samples.back().height, 240u);
     EXPECT_EQ(samples[20].fourcc, CMpegMediaParser::kKeyFourCC);
-    EXPECT_TRUE(StartsWithStartCode(samples[20].data, 0x00));
+    EXPECT_TRUE(StartsWithStartCode(samples[20].data, 0xB0));
 }
 
 TEST_F(CMpegMediaParserTest, TheHeaderLibraryGivesThePictureSizeWhenItIsThere) {
@@ -167,7 +169,7 @@ TEST_F(CMpegMediaParserTest, SampleCapacitiesFollowTheSizeSteps) {
     Bytes synthetic(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(planes[0]));
     synthetic.insert(synthetic.end(), {0x00, 0x00, 0x01, 0xB6, 0x10});
     synthetic.resize(synthetic.size() + 20000 - 5 - 0, 0x55);
-    const std::size_t headerSize = planes[0] - StartCodes(stream, 0x00)[0];
+    const std::size_t headerSize = planes[0];
     synthetic.insert(synthetic.end(), {0x00, 0x00, 0x01, 0xB6, 0x50, 0x00});
     const auto samples = Feed({synthetic}, WF_MPEG4PARSE_STUB_PATH);
     ASSERT_EQ(samples.size(), 1u);
