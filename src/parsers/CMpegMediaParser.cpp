@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "parsers/Mpeg4HeaderReader.h"
+#include "parsers/Mpeg4VideoHeader.h"
 #include "parsers/SampleSizes.h"
 
 namespace talvex {
@@ -19,7 +19,12 @@ constexpr uint8_t kPlaneCode = 0xB6;
 constexpr uint8_t kCodingTypeMask = 0xC0;
 
 int32_t WF_STDCALL BuiltInHeaderParser(uint8_t* bytes, uint32_t size, uint32_t* width, uint32_t* height) {
-    return ParseMpeg4PictureSize(bytes, size, width, height) ? 1 : 0;
+    uint32_t readWidth = 0;
+    uint32_t readHeight = 0;
+    if (!ReadVideoSize(bytes, size, readWidth, readHeight)) return 0;
+    *width = readWidth;
+    *height = readHeight;
+    return 1;
 }
 
 }  // namespace
