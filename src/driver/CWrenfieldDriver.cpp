@@ -3,6 +3,7 @@
 #include <new>
 
 #include "channels/CMjpegHttpChannel.h"
+#include "channels/CMpegHttpChannel.h"
 
 namespace talvex {
 
@@ -44,6 +45,10 @@ ICameraChannel* CWrenfieldDriver::CreateChannel(unsigned int channelIndex, ipcap
                 // MJPEG over RTSP arrives with the RTSP channels.
                 if (rtspTransport) return nullptr;
                 return new (std::nothrow) CMjpegHttpChannel(channelIndex, sink, this);
+            case ipcapture::kStreamTypeMpeg4:
+                // MPEG-4 over RTSP arrives with the RTSP channels.
+                if (rtspTransport) return nullptr;
+                return new (std::nothrow) CMpegHttpChannel(channelIndex, sink, this);
             default:
                 return nullptr;
         }

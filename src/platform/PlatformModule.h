@@ -14,12 +14,23 @@
 #undef FreeModule
 #endif
 
+// The calling convention of plug-in libraries written for 32-bit Windows,
+// whose exports are __stdcall; elsewhere there is only one convention.
+#if defined(_WIN32) && !defined(_WIN64)
+#define WF_STDCALL __stdcall
+#else
+#define WF_STDCALL
+#endif
+
 namespace talvex::platform {
 
 struct ModuleRecord;
 using ModuleHandle = ModuleRecord*;
 
 ModuleHandle LoadModule(const std::string& path);
+// The file name a plug-in library of this base name has on this platform:
+// "Name.dll" on Windows, "libName.so" elsewhere.
+std::string SharedLibraryFileName(const std::string& baseName);
 void* FindSymbol(ModuleHandle module, const char* name);
 void FreeModule(ModuleHandle module);
 

@@ -59,6 +59,8 @@ CCameraUnderTest::~CCameraUnderTest() = default;
 
 bool CanProbePictures() { return false; }
 
+std::string ProbePictures(const std::vector<SFrame>&, const std::string&, int&, int&, int&) { return "not available here"; }
+
 std::string ProbeJpegPictures(const std::vector<SFrame>&, int&, int&, int&) { return "not available here"; }
 
 #else
@@ -101,7 +103,12 @@ std::string Run(const std::string& command) {
 }  // namespace
 
 std::string ProbeJpegPictures(const std::vector<SFrame>& frames, int& decodedFrames, int& width, int& height) {
-    char path[] = "/tmp/wf-mjpeg-XXXXXX";
+    return ProbePictures(frames, "mjpeg", decodedFrames, width, height);
+}
+
+std::string ProbePictures(const std::vector<SFrame>& frames, const std::string& format, int& decodedFrames, int& width,
+                          int& height) {
+    char path[] = "/tmp/wf-pictures-XXXXXX";
     const int fd = mkstemp(path);
     if (fd < 0) return "cannot create a temporary file";
     close(fd);
@@ -110,10 +117,10 @@ std::string ProbeJpegPictures(const std::vector<SFrame>& frames, int& decodedFra
         for (const auto& frame : frames)
             out.write(reinterpret_cast<const char*>(frame.data.data()), static_cast<std::streamsize>(frame.data.size()));
     }
-    const std::string errors = Run(std::string("ffmpeg -v error -f mjpeg -i ") + path + " -f null - 2>&1");
-    std::istringstream info(Run(std::string("ffprobe -v error -f mjpeg -count_frames -select_streams v:0 "
-                                            "-show_entries stream=nb_read_frames,width,height -of csv=p=0 ") +
-                                path + " 2>&1"));
+    const std::string errors = Run("ffmpeg -v error -f " + format + " -i " + path + " -f null - 2>&1");
+    std::istringstream info(Run("ffprobe -v error -f " + format +
+                                " -count_frames -select_streams v:0 -show_entries stream=nb_read_frames,width,height"
+                                " -of csv=p=0 " + path + " 2>/dev/null"));
     std::string line;
     std::getline(info, line);
     decodedFrames = 0;

@@ -68,5 +68,9 @@ bool CanProbePictures();
 // decode every one; returns ffprobe's error output ("" when all decoded) and
 // the number of frames it decoded.
 std::string ProbeJpegPictures(const std::vector<SFrame>& frames, int& decodedFrames, int& width, int& height);
+// The same for any elementary stream FFmpeg reads by its format name ("m4v",
+// "h264", "mjpeg").
+std::string ProbePictures(const std::vector<SFrame>& frames, const std::string& format, int& decodedFrames, int& width,
+                          int& height);
 
 }  // namespace wftest

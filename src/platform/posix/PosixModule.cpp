@@ -10,6 +10,8 @@ ModuleHandle LoadModule(const std::string& path) {
     return static_cast<ModuleHandle>(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
 }
 
+std::string SharedLibraryFileName(const std::string& baseName) { return "lib" + baseName + ".so"; }
+
 void* FindSymbol(ModuleHandle module, const char* name) {
     if (module == nullptr || name == nullptr) return nullptr;
     return dlsym(static_cast<void*>(module), name);

@@ -18,6 +18,8 @@ ModuleHandle LoadModule(const std::string& path) {
     return reinterpret_cast<ModuleHandle>(::LoadLibraryA(path.c_str()));
 }
 
+std::string SharedLibraryFileName(const std::string& baseName) { return baseName + ".dll"; }
+
 void* FindSymbol(ModuleHandle module, const char* name) {
     if (module == nullptr || name == nullptr) return nullptr;
     const FARPROC symbol = ::GetProcAddress(ToNative(module), name);
