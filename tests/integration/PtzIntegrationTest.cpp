@@ -189,7 +189,10 @@ TEST_F(PtzIntegrationTest, PresetsAreStoredRenamedRemovedAndReloaded) {
     EXPECT_EQ(StoredValue("root/PtzChannel01/Preposition000/Name"), renamed);
 
     for (const char* name : {"B", "C"}) {
+        const uint64_t beforeMove = LastSeq();
         ASSERT_EQ(ptz->Move(0, 1), kPtzOk);
+        // The move's requests run on the worker: let them finish first.
+        ASSERT_TRUE(WaitForQuery("PTZSpeed=2&Dir=Left", beforeMove));
         ASSERT_EQ(ptz->AddPreset(name), kPtzOk) << name;
     }
     since = LastSeq();
