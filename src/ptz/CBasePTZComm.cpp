@@ -48,8 +48,13 @@ void CBasePTZComm::DebugMessage(int32_t level, const char* format, ...) {
 bool CBasePTZComm::Post(const char* source, CWorkItem* item) {
     if (item == nullptr) return false;
     const int32_t code = item->code;
-    if (AddItem(item, kMaxWaiting)) return true;
-    if (m_driver != nullptr) m_driver->DebugMessage(kLevelFailure, "%s: cannot send message (%d) to thread", source, code);
+    try {
+        if (AddItem(item, kMaxWaiting)) return true;
+        if (m_driver != nullptr)
+            m_driver->DebugMessage(kLevelFailure, "%s: cannot send message (%d) to thread", source, code);
+    } catch (...) {
+        // Out of memory while queueing or reporting: the command is lost, the host hears so.
+    }
     return false;
 }
 

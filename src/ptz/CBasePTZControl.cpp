@@ -6,6 +6,19 @@ namespace talvex {
 
 using namespace ipcapture;
 
+namespace {
+// No exception crosses to the host: one that escapes an operation (only
+// memory exhaustion can throw here) reads as a command that was not posted.
+template <typename Operation>
+int32_t Guarded(Operation operation) {
+    try {
+        return operation();
+    } catch (...) {
+        return kPtzNotPosted;
+    }
+}
+}  // namespace
+
 CBasePTZControl::CBasePTZControl(IDriver* driver, uint32_t channel)
     : m_driver(driver), m_channel(channel), m_presets(channel) {}
 
@@ -37,7 +50,7 @@ void CBasePTZControl::AttachStorage(TSmartPtr<CXMLPrepositionReader> storage) {
 
 int32_t CBasePTZControl::CheckPTZ() {
     if (!m_comm) return kPtzNotPosted;
-    return m_comm->CheckPTZ(this);
+    return Guarded([&] { return m_comm->CheckPTZ(this); });
 }
 
 int32_t CBasePTZControl::Move(int32_t direction, int32_t speed) {
@@ -172,30 +185,34 @@ int32_t CBasePTZControl::CopyName(const std::string& name, bool found, char* buf
 }
 
 int32_t CBasePTZControl::GetPresetName(int32_t index, char* buffer, uint32_t bufferSize) {
-    std::string name;
-    const bool found = index >= 0 && m_presets.GetName(static_cast<uint32_t>(index), name);
-    return CopyName(name, found, buffer, bufferSize);
+    return Guarded([&] {
+        std::string name;
+        const bool found = index >= 0 && m_presets.GetName(static_cast<uint32_t>(index), name);
+        return CopyName(name, found, buffer, bufferSize);
+    });
 }
 
 int32_t CBasePTZControl::GotoPreset(int32_t value, const char* name) {
     if (name == nullptr) return kPtzBadArgument;
-    return m_presets.GotoPreset(name, value) ? kPtzOk : kPtzPresetRefused;
+    return Guarded([&] { return m_presets.GotoPreset(name, value) ? kPtzOk : kPtzPresetRefused; });
 }
 
 int32_t CBasePTZControl::AddPreset(const char* name) {
     if (name == nullptr) return kPtzBadArgument;
-    return m_presets.AddPreposition(name);
+    return Guarded([&] { return m_presets.AddPreposition(name); });
 }
 
 int32_t CBasePTZControl::RemovePreset(const char* name) {
     if (name == nullptr) return kPtzBadArgument;
-    return m_presets.RemovePreset(name) ? kPtzOk : kPtzPresetRefused;
+    return Guarded([&] { return m_presets.RemovePreset(name) ? kPtzOk : kPtzPresetRefused; });
 }
 
 int32_t CBasePTZControl::GetCurrentPresetName(char* buffer, uint32_t bufferSize) {
-    std::string name;
-    const bool found = m_presets.GetCurrentName(name);
-    return CopyName(name, found, buffer, bufferSize);
+    return Guarded([&] {
+        std::string name;
+        const bool found = m_presets.GetCurrentName(name);
+        return CopyName(name, found, buffer, bufferSize);
+    });
 }
 
 int32_t CBasePTZControl::EchoArgument(int32_t value) { return value; }
