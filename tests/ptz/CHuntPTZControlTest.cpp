@@ -77,16 +77,6 @@ protected:
     CTestControl control{&driver};
 };
 
-TEST_F(CHuntPTZControlTest, AnswersMinusEighteenWithoutCommandObject) {
-    CTestControl bare(&driver);
-    const int32_t results[] = {bare.CheckPTZ(),    bare.Move(0, 1),     bare.Stop(),          bare.Center(1, 2, 3),
-                               bare.ZoomIn(1),     bare.ZoomOut(1),     bare.Unzoom(1),       bare.AreaZoom(1, 2, 3, 4),
-                               bare.FocusNear(1),  bare.FocusFar(1),    bare.IrisOpen(1),     bare.IrisClose(1),
-                               bare.GetCapabilities(nullptr), bare.AddPreset("A")};
-    for (int32_t result : results) EXPECT_EQ(result, kPtzNotPosted);
-    bare.Stop();
-}
-
 TEST_F(CHuntPTZControlTest, StopEndsEveryRunningActionOnce) {
     EXPECT_EQ(control.Move(10, 1), kPtzBadArgument);
     EXPECT_EQ(control.Stop(), kPtzOk);
