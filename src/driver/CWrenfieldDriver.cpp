@@ -4,6 +4,7 @@
 
 #include "channels/CMjpegHttpChannel.h"
 #include "channels/CMpegHttpChannel.h"
+#include "ptz/CHuntPTZHandler.h"
 
 namespace talvex {
 
@@ -34,8 +35,10 @@ bool CWrenfieldDriver::Open(ipcapture::IHostDebugSink* sink, ipcapture::IHostSam
 // nothing to create and opening goes on.
 bool CWrenfieldDriver::CreateIOApi() { return true; }
 
-// Likewise for the PTZ handler.
-bool CWrenfieldDriver::CreatePTZDriver() { return true; }
+bool CWrenfieldDriver::CreatePTZDriver() {
+    if (!m_ptz) m_ptz.reset(new (std::nothrow) CHuntPTZHandler(this, GetChannelCount()));
+    return static_cast<bool>(m_ptz);
+}
 
 ICameraChannel* CWrenfieldDriver::CreateChannel(unsigned int channelIndex, ipcapture::IHostFrameSink* sink) {
     try {

@@ -279,3 +279,11 @@ bool CCamSimControl::FailNext(int status, int count, const std::string& scope) c
 }
 bool CCamSimControl::SetReachable(bool reachable) const { return CallOk(reachable ? "reachable" : "unreachable"); }
 bool CCamSimControl::Reset() const { return CallOk("reset"); }
+bool CCamSimControl::DelayNext(int ms, int count) const {
+    return CallOk("delay?ms=" + std::to_string(ms) + "&count=" + std::to_string(count));
+}
+int CCamSimControl::PendingDelays() const {
+    const auto json = ParseJson(Call("status"));
+    if (!json) return -1;
+    return static_cast<int>((*json)["delays_pending"].number);
+}

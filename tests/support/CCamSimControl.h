@@ -68,6 +68,10 @@ public:
     bool FailNext(int status, int count = 1, const std::string& scope = "http") const;
     bool SetReachable(bool reachable) const;
     bool Reset() const;
+    // The next count camera HTTP requests are answered only after ms milliseconds.
+    bool DelayNext(int ms, int count = 1) const;
+    // Delays not yet taken by a request; -1 when the simulator does not answer.
+    int PendingDelays() const;
 
     SCamSimReply Call(const std::string& actionAndQuery) const;  // GET /camsim/<action>
 

@@ -1,5 +1,8 @@
 #include "CCameraHttpHandler.h"
 
+#include <chrono>
+#include <thread>
+
 #include "CHttpMediaStream.h"
 
 namespace camsim {
@@ -47,6 +50,8 @@ void CCameraHttpHandler::Handle(const httplib::Request& request, httplib::Respon
 }
 
 int CCameraHttpHandler::Serve(const httplib::Request& request, httplib::Response& response) {
+    if (const int delayMs = m_faults.TakeDelayMs(); delayMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     if (const auto forced = m_faults.TakeForcedStatus(CFaultState::EScope::Http)) {
         SetText(response, *forced, "Error=forced by test<br>");
         return *forced;

@@ -59,6 +59,7 @@ SCgiReply CControlApi::Handle(const std::string& path, const CgiParams& params) 
     if (action == "resume") { m_faults.SetPaused(false); return Ok(); }
     if (action == "drop") { m_actions.dropAll(); return Ok(); }
     if (action == "fail") return Fail(params);
+    if (action == "delay") return Delay(params);
     if (action == "unreachable") { m_actions.setReachable(false); return Ok(); }
     if (action == "reachable") { m_actions.setReachable(true); return Ok(); }
     if (action == "reset") return Reset();
@@ -81,6 +82,7 @@ SCgiReply CControlApi::Status() const {
         .Field("paused", m_faults.Paused())
         .Field("reachable", m_actions.reachable())
         .Field("forced_pending", m_faults.PendingForcedCount())
+        .Field("delays_pending", m_faults.PendingDelayCount())
         .EndObject();
     return Json(json);
 }
@@ -171,6 +173,15 @@ SCgiReply CControlApi::Fail(const CgiParams& params) {
     else if (scopeText == "all") scope = CFaultState::EScope::All;
     else if (scopeText != "http") return Error(400, "scope must be http, rtsp or all");
     m_faults.ForceStatus(static_cast<int>(*status), static_cast<int>(count), scope);
+    return Ok();
+}
+
+SCgiReply CControlApi::Delay(const CgiParams& params) {
+    const auto ms = IntParam(params, "ms");
+    const auto count = IntParam(params, "count").value_or(1);
+    if (!ms || *ms < 0 || *ms > 60000 || count < 0 || count > 1000000)
+        return Error(400, "use ms=<0..60000>[&count=n]");
+    m_faults.DelayNext(static_cast<int>(*ms), static_cast<int>(count));
     return Ok();
 }
 

@@ -37,6 +37,7 @@ private:
     SCgiReply Ptz(const CgiParams& params) const;
     SCgiReply Video(const CgiParams& params) const;
     SCgiReply Fail(const CgiParams& params);
+    SCgiReply Delay(const CgiParams& params);
     SCgiReply Reset();
     std::optional<int> Channel(const CgiParams& params) const;
 

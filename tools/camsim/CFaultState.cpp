@@ -22,11 +22,31 @@ int CFaultState::PendingForcedCount() const {
     return m_forcedCount;
 }
 
+void CFaultState::DelayNext(int ms, int count) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_delayMs = ms;
+    m_delayCount = count;
+}
+
+int CFaultState::TakeDelayMs() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_delayCount <= 0) return 0;
+    --m_delayCount;
+    return m_delayMs;
+}
+
+int CFaultState::PendingDelayCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_delayCount;
+}
+
 void CFaultState::Reset() {
     m_paused.store(false);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_forcedCount = 0;
     m_forcedStatus = 0;
+    m_delayCount = 0;
+    m_delayMs = 0;
 }
 
 }  // namespace camsim

@@ -28,15 +28,24 @@ public:
     std::optional<int> TakeForcedStatus(EScope protocol);
     int PendingForcedCount() const;
 
+    // The next count HTTP requests are answered only after ms milliseconds, to keep a client
+    // busy in a request.
+    void DelayNext(int ms, int count);
+    // Consumes one pending delay (0 when none).
+    int TakeDelayMs();
+    int PendingDelayCount() const;
+
     void Reset();
 
 private:
     std::atomic<bool> m_paused{false};
     std::atomic<std::uint64_t> m_dropGeneration{0};
-    mutable std::mutex m_mutex;  // guards the forced-status fields
+    mutable std::mutex m_mutex;  // guards the forced-status and delay fields
     int m_forcedStatus = 0;
     int m_forcedCount = 0;
     EScope m_forcedScope = EScope::Http;
+    int m_delayMs = 0;
+    int m_delayCount = 0;
 };
 
 }  // namespace camsim
