@@ -19,6 +19,7 @@ packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
     gstreamer1.0-libav gstreamer1.0-tools
     libcpp-httplib-dev ffmpeg curl
+    clang libclang-rt-dev
 )
 if [[ $want_windows == 1 ]]; then
     # GoogleTest is built from its sources for the cross build.

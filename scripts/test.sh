@@ -3,13 +3,14 @@
 # the whole test suite: the Linux build, its AddressSanitizer+UBSan and
 # ThreadSanitizer builds, and the Windows build under Wine.
 #
-# Usage: scripts/test.sh [default|asan|tsan|windows]...   (all when none given)
+# Usage: scripts/test.sh [default|asan|tsan|fuzz|windows]...   (all when none given)
+# The fuzz stage runs every libFuzzer target for WF_FUZZ_SECONDS (default 15) each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 stages=("$@")
 if [[ ${#stages[@]} -eq 0 ]]; then
-    stages=(default asan tsan windows)
+    stages=(default asan tsan fuzz windows)
 fi
 
 want_windows=0
@@ -47,6 +48,12 @@ for stage in "${stages[@]}"; do
         tsan)
             export WRENFIELD_CAMSIM="$PWD/build/default/tools/camsim/wrenfield-camsim"
             TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_linux tsan
+            ;;
+        fuzz)
+            echo "== fuzz: configure, build, run each target"
+            cmake --preset fuzz >/dev/null
+            cmake --build --preset fuzz -j "$jobs"
+            bench/fuzz-all.sh "${WF_FUZZ_SECONDS:-15}" build/fuzz
             ;;
         windows)
             if [[ -f cmake/mingw-i686.cmake ]]; then

@@ -1,0 +1,70 @@
+// Turns the datagrams of one UDP client into parsed RTP packets and hands
+// them, in arrival order, to the channel on a thread of its own
+// ("RTP Packet Queue (%hu)"). The queue between the socket thread and that
+// thread holds at most kMaxQueuedPackets: when the channel falls behind, the
+// oldest packets are dropped and counted.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+
+#include "base/TSmartPtr.h"
+#include "rtsp/CRTPPacket.h"
+#include "rtsp/IRTPClient.h"
+#include "rtsp/IRTPReceiverUser.h"
+#include "thread/CBaseThread.h"
+#include "thread/CEvent.h"
+#include "thread/CRecursiveLock.h"
+
+namespace talvex {
+
+struct RTPPacketEntry {
+    platform::SUdpAddress Address;
+    CRTPPacket Packet;
+};
+
+class CRTPReceiver : public IRTPClientUser, public CBaseThread {
+public:
+    // About two seconds of a busy high-resolution stream, a few MiB at most.
+    static constexpr std::size_t kMaxQueuedPackets = 2048;
+
+    explicit CRTPReceiver(IDebugMessage* log);
+    ~CRTPReceiver() override;
+
+    bool Start(uint16_t port);
+    void Stop();
+
+    void OnDatagram(IRTPClient* client, const platform::SUdpAddress& sender, const uint8_t* bytes,
+                    std::size_t length) override;
+    void OnReceiveTimeout(IRTPClient* client) override;
+    void OnSocketClosed(IRTPClient* client) override;
+
+    // Packets dropped because the queue was full, since construction.
+    uint64_t DroppedPackets() const { return Dropped.load(); }
+    uint16_t Port() const { return CurrentPort.load(); }
+    // The face of the current UDP client, as OnDatagram expects it.
+    IRTPClient* ClientFace() const { return CurrentClient.load(); }
+
+    IRTPReceiverUser* User = nullptr;
+
+protected:
+    void Run() override;
+
+private:
+    void EmptyQueue();
+
+    IDebugMessage* const Log;
+    CRecursiveLock Lock;
+    std::deque<std::unique_ptr<RTPPacketEntry>> Queue;
+    std::unique_ptr<RTPPacketEntry> Spare;  // recycled entry, guarded by Lock
+    CAutoEvent PacketEvent;
+    TSmartPtr<IRTPClient> Client;
+    std::atomic<IRTPClient*> CurrentClient{nullptr};
+    std::atomic<uint16_t> CurrentPort{0};
+    std::atomic<uint64_t> Dropped{0};
+    bool InDropBurst = false;  // guarded by Lock
+};
+
+}  // namespace talvex
