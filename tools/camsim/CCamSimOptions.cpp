@@ -125,6 +125,11 @@ std::map<std::string, Setter> MakeSetters() {
         return true;
     };
     s["session-timeout"] = [](auto& o, auto& v) { return ParseBounded(v, 1, 3600, o.sessionTimeoutSec); };
+    s["rtsp-strict-digest-uri"] = [](auto& o, auto& v) {
+        if (v != "0" && v != "1") return false;
+        o.rtspStrictDigestUri = v == "1";
+        return true;
+    };
     return s;
 }
 
@@ -207,6 +212,8 @@ std::string CCamSimOptions::Usage() {
 Servers (loopback; a port of 0 lets the system choose):
   --http-port N          camera web server port (default 0)
   --rtsp-port N          RTSP server port (default 0)
+  --rtsp-strict-digest-uri 0|1  refuse RTSP Digest answers whose uri differs from
+                         the request line (default 0)
   --control-port N       test control server port (default 0)
   --auth none|basic|digest         authentication of both servers (default none)
   --http-auth MODE, --rtsp-auth MODE  set one server only

@@ -42,6 +42,9 @@ struct SCamSimOptions {
     // Encoding and session behaviour.
     bool sharedEncode = false;
     int sessionTimeoutSec = 60;
+    // RTSP Digest answers whose uri differs from the request line are refused,
+    // as a strict RFC 2617 camera does.
+    bool rtspStrictDigestUri = false;
 };
 
 // Parses the command line. Every option is "--name value" or "--name=value".

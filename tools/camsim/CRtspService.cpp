@@ -190,6 +190,22 @@ void CRtspService::ConfigureMedia(int channel, GstRTSPMedia* media) {
     gst_object_unref(appsrc);
 }
 
+namespace {
+
+// True unless authorization is a Digest answer whose uri parameter differs
+// from requestUri.
+bool DigestUriMatches(const std::string& authorization, const std::string& requestUri) {
+    if (authorization.size() < 7 || g_ascii_strncasecmp(authorization.c_str(), "digest ", 7) != 0) return true;
+    const std::size_t at = authorization.find("uri=\"");
+    if (at == std::string::npos) return false;
+    const std::size_t start = at + 5;
+    const std::size_t end = authorization.find('"', start);
+    if (end == std::string::npos) return false;
+    return authorization.compare(start, end - start, requestUri) == 0;
+}
+
+}  // namespace
+
 GstRTSPStatusCode CRtspService::OnRequest(GstRTSPContext* ctx) {
     SLoggedRequest entry;
     entry.protocol = "rtsp";
@@ -208,7 +224,13 @@ GstRTSPStatusCode CRtspService::OnRequest(GstRTSPContext* ctx) {
     // so forced answers start with the first request after OPTIONS.
     const auto forced = method == GST_RTSP_OPTIONS ? std::nullopt : m_faults.TakeForcedStatus(CFaultState::EScope::Rtsp);
     entry.status = forced.value_or(0);
+    // GStreamer checks the response against the uri the client names, not
+    // against the request line; a strict camera compares the two.
+    const bool uriMismatch = m_state.Options().rtspStrictDigestUri && method != GST_RTSP_OPTIONS &&
+                             !forced && !DigestUriMatches(entry.authorization, entry.path);
+    if (uriMismatch) entry.status = GST_RTSP_STS_UNAUTHORIZED;
     m_log.Add(std::move(entry));
+    if (uriMismatch) return GST_RTSP_STS_UNAUTHORIZED;
     return forced ? static_cast<GstRTSPStatusCode>(*forced) : GST_RTSP_STS_OK;
 }
 
