@@ -35,7 +35,8 @@ bool SkipScalingList(CBitReader& bits, unsigned entries) {
     for (unsigned j = 0; j < entries; ++j) {
         if (nextScale != 0) {
             int32_t delta = 0;
-            if (!bits.ReadSe(delta)) return false;
+            // A delta outside -128..127 is no SPS a real encoder writes.
+            if (!bits.ReadSe(delta) || delta < -128 || delta > 127) return false;
             nextScale = ((lastScale + delta) % 256 + 256) % 256;
         }
         if (nextScale != 0) lastScale = nextScale;

@@ -21,6 +21,7 @@ struct SSps {
     uint32_t frameMbsOnly = 1;
     bool crop = false;
     uint32_t cropRight = 0, cropBottom = 0;
+    int32_t firstDelta = 5;  // the first delta of each scaling list
 };
 
 Bytes MakeSps(const SSps& s) {
@@ -36,8 +37,10 @@ Bytes MakeSps(const SSps& s) {
                 const bool present = i < s.scalingLists;
                 w.U(1, present);
                 if (!present) continue;
-                // Deltas that walk the scale up and then end the list early.
-                w.Se(5).Se(-3).Se(-10);  // 13, 10, 0 -> the rest repeats 10
+                // Deltas that move the scale twice and then end the list early
+                // (a scale of 0 repeats the last one for the rest of the list).
+                const int32_t scale = ((8 + s.firstDelta - 3) % 256 + 256) % 256;
+                w.Se(s.firstDelta).Se(-3).Se(scale > 128 ? 256 - scale : -scale);
             }
         }
     }
@@ -75,6 +78,10 @@ TEST(H264SpsTest, ReadsTheCroppedSizeOfEachSpsInTheTable) {
         {"picture order count type 1 with a cycle", {66, 1, -1, 1, 20, 15, 1, false, 0, 0}, true, 320, 240},
         {"picture order count type 2", {66, 1, -1, 2, 20, 15, 1, false, 0, 0}, true, 320, 240},
         {"cropping the whole picture away", {66, 1, -1, 0, 1, 1, 1, true, 0, 8}, false, 0, 0},
+        {"the largest scaling delta", {100, 1, 8, 0, 40, 30, 1, false, 0, 0, 127}, true, 640, 480},
+        {"the smallest scaling delta", {100, 1, 8, 0, 40, 30, 1, false, 0, 0, -128}, true, 640, 480},
+        {"a scaling delta beyond a byte", {100, 1, 8, 0, 40, 30, 1, false, 0, 0, 128}, false, 0, 0},
+        {"a scaling delta near the integer limit", {100, 1, 8, 0, 40, 30, 1, false, 0, 0, -2147483647}, false, 0, 0},
     };
     for (const auto& c : cases) {
         const Bytes stream = MakeSps(c.sps);
