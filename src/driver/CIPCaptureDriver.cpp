@@ -56,12 +56,13 @@ bool CIPCaptureDriver::OpenGeneric(ipcapture::IHostDebugSink* sink, ipcapture::I
     // Without its parameter objects the host has described no device.
     if (params == nullptr) return false;
     ipcapture::IIPConnectionParams* connection = params->GetConnectionParams();
-    ipcapture::IIPDeviceParams* device = params->GetDeviceParams();
-    if (connection == nullptr || device == nullptr) return false;
-
+    if (connection == nullptr) return false;
     m_streamType = connection->GetStreamType();
     m_sink = sink;
     m_allocator = allocator;
+
+    ipcapture::IIPDeviceParams* device = params->GetDeviceParams();
+    if (device == nullptr) return false;
     m_inputCount = device->GetInputCount();
     m_outputCount = device->GetOutputCount();
     m_channelCount = device->GetChannelCount();
