@@ -45,8 +45,15 @@ void CHttpSender::SetRequest(HttpRequestHandle request) {
         std::lock_guard<std::mutex> lock(m_requestMutex);  // guards m_request
         previous = m_request;
         m_request = request;
+        // An abort that came while no request was registered still ends this one.
+        if (request != nullptr && m_aborted) AbortHttpRequest(request);
     }
     CloseHttpRequest(previous);
+}
+
+bool CHttpSender::Aborted() {
+    std::lock_guard<std::mutex> lock(m_requestMutex);  // guards m_aborted
+    return m_aborted;
 }
 
 bool CHttpSender::Fail() {
@@ -56,11 +63,18 @@ bool CHttpSender::Fail() {
 
 void CHttpSender::AbortRead() {
     std::lock_guard<std::mutex> lock(m_requestMutex);  // keeps the request alive while it is aborted
+    m_aborted = true;
     if (m_request != nullptr) AbortHttpRequest(m_request);
+}
+
+void CHttpSender::ResetAbort() {
+    std::lock_guard<std::mutex> lock(m_requestMutex);  // guards m_aborted
+    m_aborted = false;
 }
 
 bool CHttpSender::Send(const HttpRequest& request) {
     SetRequest(nullptr);
+    if (Aborted()) return false;
     if (m_connection == nullptr && m_session != nullptr)
         m_connection = ConnectHttp(m_session, m_device.Address, m_device.Port);
     if (m_connection == nullptr) return false;

@@ -44,9 +44,13 @@ public:
     std::size_t ReadChunk(std::vector<uint8_t>& data);
 
     // The only call another thread may make: breaks the read or wait in
-    // progress on the open request, which then reads as ended. The owner's
-    // next Send works as usual.
+    // progress on the open request, which then reads as ended, and every
+    // later Send and read fails at once until the owner calls ResetAbort. An
+    // abort thus also lands while a request is being replaced or connected.
     void AbortRead();
+    // Lets the sender work again after AbortRead; called by the owner while
+    // no other thread uses the sender.
+    void ResetAbort();
     // Ends the open request (for a stream: the GET itself) before the next
     // Send would.
     void CloseRequest() { SetRequest(nullptr); }
@@ -64,6 +68,7 @@ private:
     bool RetryWithOfferedScheme(const HttpRequest& request);
     void ReadHead();
     void SetRequest(talvex::platform::HttpRequestHandle request);
+    bool Aborted();
     bool Fail();  // closes the open request; always false
 
     const talvex::DEVICE_INFO m_device;
@@ -71,6 +76,7 @@ private:
     uint32_t m_statusCode = 0;
     uint32_t m_contentLength = 0;
     talvex::platform::HttpRequestHandle m_request = nullptr;  // written by the owner under m_requestMutex
+    bool m_aborted = false;                                  // guarded by m_requestMutex
     talvex::platform::HttpSession m_session = nullptr;
     talvex::platform::HttpConnection m_connection = nullptr;
     uint32_t m_chunkSize = kDefaultChunkSize;

@@ -321,9 +321,26 @@ TEST_F(CHttpSenderTest, AbortReadFromAnotherThreadEndsABlockedRead) {
     EXPECT_EQ(read, 0u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
 
-    m_camera.Enqueue(Reply(200, "after"));
+    // The abort holds until the owner lifts it, then the sender works again.
     std::vector<uint8_t> data;
-    EXPECT_TRUE(sender.GetData(data, "/GetVer.cgi"));  // the sender stays usable
+    EXPECT_FALSE(sender.GetData(data, "/GetVer.cgi"));
+    sender.ResetAbort();
+    m_camera.Enqueue(Reply(200, "after"));
+    EXPECT_TRUE(sender.GetData(data, "/GetVer.cgi"));
+}
+
+TEST_F(CHttpSenderTest, AnAbortBeforeTheRequestEndsItToo) {
+    // An abort that lands while no request is open (between two requests,
+    // or while one is replaced) must not be lost: the next one fails at once.
+    SLoopbackReply silent = Reply(200);
+    silent.mode = EReplyMode::Hold;
+    m_camera.Enqueue(silent);
+    CHttpSender sender(Device(m_camera.Port(), kUser, 60000));
+    sender.AbortRead();
+    EXPECT_FALSE(sender.Get("/SetMultimedia.cgi?CH=0"));
+    std::vector<uint8_t> chunk;
+    EXPECT_EQ(sender.ReadChunk(chunk), 0u);
+    EXPECT_TRUE(m_camera.Requests().empty());
 }
 
 TEST_F(CHttpSenderTest, ReadChunkGivesUpAfterTheReceiveTimeOut) {
