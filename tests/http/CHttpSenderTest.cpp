@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CLoopbackHttpServer.h"
+#include "RunningUnderWine.h"
 #include "base/DigestAuthorization.h"
 #include "base/Md5.h"
 #include "platform/PlatformSocket.h"
@@ -28,14 +29,7 @@ constexpr const char* kPassword = "secret";
 constexpr const char* kRealm = "camera";
 constexpr const char* kNonce = "5f2a1c9d";
 
-bool RunningUnderWine() {
-#if defined(_WIN32)
-    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-    return false;
-#endif
-}
+using wftest::RunningUnderWine;
 
 talvex::DEVICE_INFO Device(uint16_t port, const std::string& user = kUser, uint32_t timeoutMs = 5000) {
     talvex::DEVICE_INFO device;

@@ -195,7 +195,10 @@ bool CLoopbackHttpServer::WriteReply(SocketHandle socket, const SLoopbackReply& 
         case EReplyMode::NoLength: SendText(socket, reply.body); return false;
         case EReplyMode::Truncated: SendText(socket, reply.body.substr(0, reply.truncateAt)); return false;
         case EReplyMode::Endless: return WriteEndless(socket);
-        case EReplyMode::HeadThenHold: WaitUntilStopping(); return false;
+        case EReplyMode::HeadThenHold:
+            SendText(socket, reply.body);  // what came before the stall
+            WaitUntilStopping();
+            return false;
         case EReplyMode::Chunked: {
             const std::size_t step = std::max<std::size_t>(reply.chunkBytes, 1);
             for (std::size_t pos = 0; pos < reply.body.size(); pos += step) {
