@@ -172,4 +172,53 @@ TEST_F(MjpegHttpIntegrationTest, StartStopAndReconfigureCyclesLeaveNothingBehind
     EXPECT_EQ(driver.allocator.created.load(), driver.allocator.released.load());
 }
 
+TEST_F(MjpegHttpIntegrationTest, StopAndReconfigureLookTheSameEveryTime) {
+    // Each cycle starts the input, reconfigures it while pictures flow and
+    // stops it while they flow; the host must see the same calls and lines
+    // in every cycle.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    constexpr int kCycles = 20;  // the sanitizer builds run the same cycle, fewer times
+#else
+    constexpr int kCycles = 100;
+#endif
+    StartCamera(1);
+    CHostFrameSink sink;
+    std::vector<std::string> first;
+    int firstLost = 0;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        driver.sink.Clear();
+        const int lostBefore = sink.signalLost.load();
+        ASSERT_TRUE(driver.Video()->StartChannel(0, &sink, &capture));
+        ASSERT_TRUE(driver.sink.WaitFor("is online", 30s)) << cycle;
+        ASSERT_TRUE(sink.WaitForFrames(sink.FrameCount() + 2, 30s)) << cycle;
+        const std::size_t framesBefore = sink.FrameCount();
+        wftest::CHostResolution resolution(cycle % 2 == 0 ? 320 : 640, cycle % 2 == 0 ? 240 : 480);
+        ASSERT_TRUE(driver.Video()->ChangeSettings(0, &resolution, 40));
+        ASSERT_TRUE(sink.WaitForFrames(framesBefore + 3, 30s)) << cycle;
+        ASSERT_TRUE(driver.sink.WaitFor("Signal was lost", 30s)) << cycle;
+        EXPECT_TRUE(driver.Video()->StopChannel(0));
+
+        std::vector<std::string> lines;
+        for (const auto& message : driver.sink.Messages())
+            lines.push_back(std::to_string(message.level) + " " + message.text);
+        const int lost = sink.signalLost.load() - lostBefore;
+        if (cycle == 0) {
+            first = lines;
+            firstLost = lost;
+            EXPECT_EQ(lost, 2);  // one for the reconfiguration, one for the stop
+            EXPECT_EQ(lines, (std::vector<std::string>{
+                                 "3 talvex::CBaseCameraChannel::SetCameraState: Camera 127.0.0.1 is online",
+                                 "1 talvex::CBaseCameraChannel::SetCameraState: Signal was lost for camera 127.0.0.1",
+                                 "3 talvex::CBaseCameraChannel::SetCameraState: Camera 127.0.0.1 is online",
+                                 "3 talvex::CBaseCameraChannel::SetCameraState: Camera 127.0.0.1 is offline. Channel "
+                                 "was stopped"}))
+                << Transcript(driver.sink);
+        } else {
+            ASSERT_EQ(lines, first) << "cycle " << cycle << Transcript(driver.sink);
+            ASSERT_EQ(lost, firstLost) << "cycle " << cycle;
+        }
+    }
+    EXPECT_EQ(driver.allocator.created.load(), driver.allocator.released.load());
+}
+
 }  // namespace
