@@ -58,6 +58,8 @@ public:
     uint32_t height = 0;
     uint32_t sizeClass = 0;
 
+    bool FailsIn(const char* call) const { return m_failingCall == call; }
+
 private:
     // A host in trouble: the named call throws.
     void Fail(const char* call) const {
@@ -79,14 +81,14 @@ public:
             m_requestedSizes.push_back(bufferSize);
         }
         ++created;
-        auto* sample = new CHostMediaSample(fourcc, bufferSize, failing ? failingCall : std::string());
-        m_failing = failing;
-        return sample;
+        return new CHostMediaSample(fourcc, bufferSize, failing ? failingCall : std::string());
     }
     void ReleaseSample(talvex::ipcapture::IHostMediaSample* sample) override {
         ++released;
-        delete static_cast<CHostMediaSample*>(sample);
-        if (m_failing && failingCall == "ReleaseSample") throw std::runtime_error("host failure in ReleaseSample");
+        auto* own = static_cast<CHostMediaSample*>(sample);
+        const bool failing = own->FailsIn("ReleaseSample");
+        delete own;
+        if (failing) throw std::runtime_error("host failure in ReleaseSample");
     }
 
     std::vector<uint32_t> RequestedSizes() const {
@@ -104,8 +106,8 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::vector<uint32_t> m_requestedSizes;
-    int m_requests = 0;      // the producer's thread only
-    bool m_failing = false;  // the producer's thread only
+    // Channels of a video server share one allocator, each from its own thread.
+    std::atomic<int> m_requests{0};
 };
 
 }  // namespace wftest
