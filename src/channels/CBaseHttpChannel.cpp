@@ -12,7 +12,9 @@ constexpr const char* kReadSource = "talvex::CBaseHttpChannel::ReadStream";
 
 CBaseHttpChannel::CBaseHttpChannel(unsigned int channelIndex, IDriver* driver, ipcapture::IHostFrameSink* sink)
     : CBaseCameraChannel(channelIndex, driver, sink),
-      m_sender(std::make_unique<Web::CHttpSender>(driver->GetDeviceInfo())) {}
+      m_sender(std::make_unique<Web::CHttpSender>(driver->GetDeviceInfo())) {
+    m_sender->SetLog(driver);
+}
 
 CBaseHttpChannel::~CBaseHttpChannel() {
     // The thread reads the sender and the parser: end it while both live.
@@ -61,6 +63,7 @@ void CBaseHttpChannel::CloseStream() { m_sender->CloseRequest(); }
 
 bool CBaseHttpChannel::SendConfiguration(const std::string& path) {
     Web::CHttpSender sender(Driver()->GetDeviceInfo());
+    sender.SetLog(Driver());
     {
         // The stop event is set before OnStopping takes this lock: either the
         // stop is seen here, or OnStopping finds the sender and aborts it.

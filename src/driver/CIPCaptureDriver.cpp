@@ -71,6 +71,8 @@ bool CIPCaptureDriver::OpenGeneric(ipcapture::IHostDebugSink* sink, ipcapture::I
     m_device.UserName = TextOrEmpty(connection->GetUserName());
     m_device.Password = TextOrEmpty(connection->GetPassword());
     m_device.ModelName = TextOrEmpty(device->GetModelName());
+    // What an earlier device taught about its login says nothing of this one.
+    m_device.TaughtAuthScheme = std::make_shared<std::atomic<uint32_t>>(0);
 
     ReadCustomParams(*params);
     ReadHostVersion();

@@ -10,6 +10,7 @@
 #include "CCamSimControl.h"
 #include "CHostCaptureParams.h"
 #include "IntegrationHelpers.h"
+#include "RunningUnderWine.h"
 
 namespace {
 
@@ -27,9 +28,10 @@ std::string Transcript(const wftest::CHostDebugSink& sink) {
 
 class MjpegHttpIntegrationTest : public ::testing::Test {
 protected:
-    void StartCamera(int channels) {
-        m_camsim = std::make_unique<wftest::CCameraUnderTest>(
-            std::vector<std::string>{"--codec", "mjpeg", "--size", "320x240", "--fps", "25"}, channels);
+    void StartCamera(int channels, const std::vector<std::string>& moreOptions = {}) {
+        std::vector<std::string> options{"--codec", "mjpeg", "--size", "320x240", "--fps", "25"};
+        options.insert(options.end(), moreOptions.begin(), moreOptions.end());
+        m_camsim = std::make_unique<wftest::CCameraUnderTest>(options, channels);
         ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
         m_control = std::make_unique<CCamSimControl>(m_camsim->ControlPort());
         params.connection.address = "127.0.0.1";
@@ -219,6 +221,31 @@ TEST_F(MjpegHttpIntegrationTest, StopAndReconfigureLookTheSameEveryTime) {
         }
     }
     EXPECT_EQ(driver.allocator.created.load(), driver.allocator.released.load());
+}
+
+TEST_F(MjpegHttpIntegrationTest, ADigestCameraSeesBasicCredentialsAtMostOnce) {
+    // Every reconfiguration sends its request on a fresh sender; none of them
+    // may start over with the password in Basic form.
+    if (wftest::RunningUnderWine()) GTEST_SKIP() << "the shared simulators of the Wine run ask for no login";
+    params.connection.userName = "admin";
+    params.connection.password = "secret";
+    StartCamera(1, {"--http-auth", "digest", "--user", "admin", "--password", "secret"});
+    CHostFrameSink sink;
+    ASSERT_TRUE(driver.Video()->StartChannel(0, &sink, &capture));
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(sink.WaitForFrames(sink.FrameCount() + 2, 30s)) << round << Transcript(driver.sink);
+        wftest::CHostResolution resolution(round % 2 == 0 ? 320 : 640, round % 2 == 0 ? 240 : 480);
+        ASSERT_TRUE(driver.Video()->ChangeSettings(0, &resolution, 40));
+    }
+    ASSERT_TRUE(sink.WaitForFrames(sink.FrameCount() + 2, 30s)) << Transcript(driver.sink);
+    EXPECT_TRUE(driver.Video()->StopChannel(0));
+
+    std::vector<std::string> schemes;
+    for (const SCamSimRequest& request : m_control->Requests())
+        if (request.protocol == "http") schemes.push_back(request.authorization.substr(0, request.authorization.find(' ')));
+    ASSERT_GE(schemes.size(), 8u);  // four configurations and four streams at least
+    EXPECT_EQ(schemes.front(), "Basic");
+    for (std::size_t i = 1; i < schemes.size(); ++i) EXPECT_NE(schemes[i], "Basic") << "request " << i;
 }
 
 }  // namespace

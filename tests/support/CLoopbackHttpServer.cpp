@@ -180,6 +180,15 @@ bool CLoopbackHttpServer::WriteReply(SocketHandle socket, const SLoopbackReply& 
         return false;
     }
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+    if (reply.mode == EReplyMode::EndlessHead) {
+        if (!SendText(socket, head)) return false;
+        for (int line = 0; !m_stopping.load(); ++line) {
+            if (!SendText(socket, "X-Line-" + std::to_string(line) + ": more to come\r\n")) return false;
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait_for(lock, std::chrono::milliseconds(kPollMs));
+        }
+        return false;
+    }
     for (const std::string& line : reply.headers) head += line + "\r\n";
     switch (reply.mode) {
         case EReplyMode::Sized:

@@ -36,6 +36,7 @@ enum class EReplyMode {
     HeadThenHold, // head without a length and the body, then silence until the server stops
     Hold,         // no answer at all until the server stops
     Close,        // closes the connection without answering
+    EndlessHead,  // a status line, then header lines every kPollMs, never an end
 };
 
 struct SLoopbackReply {
