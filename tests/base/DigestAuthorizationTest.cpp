@@ -7,6 +7,7 @@
 namespace {
 
 using namespace talvex;
+using namespace std::string_literals;
 
 TEST(DigestAuthorizationTest, AnswersTheRfc2617ExampleChallenge) {
     const auto challenge = ParseDigestChallenge(
@@ -69,7 +70,7 @@ TEST(DigestAuthorizationTest, HostileChallengesAreQuotedBackOrRefused) {
         {"a value one byte longer", "nonce=\"" + longest + "n\"", EDigestRefusal::OverlongValue, "", "", ""},
         {"bare CR in the realm", "realm=\"a\rInjected: 1\", nonce=\"n\"", EDigestRefusal::ControlCharacter, "", "", ""},
         {"LF in the nonce", "nonce=\"n\nX: y\"", EDigestRefusal::ControlCharacter, "", "", ""},
-        {"NUL in the opaque", std::string("nonce=\"n\", opaque=\"a\0b\"", 25), EDigestRefusal::ControlCharacter, "",
+        {"NUL in the opaque", "nonce=\"n\", opaque=\"a\0b\""s, EDigestRefusal::ControlCharacter, "",
          "", ""},
         {"DEL in the realm", "realm=\"a\x7F\", nonce=\"n\"", EDigestRefusal::ControlCharacter, "", "", ""},
         {"a tab is whitespace", "realm=\"r\",\tnonce=\"n\"", EDigestRefusal::None, "r", "n", "<absent>"},

@@ -22,6 +22,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 using Web::CHttpSender;
 using Web::HttpRequest;
 using namespace talvex::platform;
@@ -302,7 +303,7 @@ TEST_F(CHttpSenderTest, AHostileChallengeCannotShapeTheNextHeaderLine) {
         {"quotes and backslashes", R"(WWW-Authenticate: Digest realm="cam\"era\\", nonce="n\"1", qop="auth")", true, false},
         {"a bare CR in the realm", "WWW-Authenticate: Digest realm=\"cam\rX-Injected: 1\", nonce=\"n\", qop=\"auth\"",
          false, true},
-        {"a NUL in the nonce", std::string("WWW-Authenticate: Digest realm=\"r\", nonce=\"a\0b\"", 50), false, false},
+        {"a NUL in the nonce", "WWW-Authenticate: Digest realm=\"r\", nonce=\"a\0b\""s, false, false},
     };
     for (const auto& c : cases) {
         CLoopbackHttpServer camera;
