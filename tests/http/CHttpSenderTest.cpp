@@ -335,6 +335,7 @@ TEST_F(CHttpSenderTest, AHostileChallengeCannotShapeTheNextHeaderLine) {
 }
 
 TEST_F(CHttpSenderTest, AHeadThatNeverEndsFailsAfterTheResponseTimeOut) {
+    if (RunningUnderWine()) GTEST_SKIP() << "WinHTTP bounds a head by its own size limit, not by this time-out";
     m_camera.Enqueue([] {
         SLoopbackReply reply = Reply(200);
         reply.mode = EReplyMode::EndlessHead;
@@ -344,7 +345,9 @@ TEST_F(CHttpSenderTest, AHeadThatNeverEndsFailsAfterTheResponseTimeOut) {
     // The head keeps coming; only its time-out as a whole can end the wait
     // (the deadline is far beyond that, not a measurement).
     auto send = std::async(std::launch::async, [&] { return sender.Get("/GetVer.cgi"); });
-    ASSERT_EQ(send.wait_for(30s), std::future_status::ready) << "the head kept the sender waiting";
+    const bool ended = send.wait_for(30s) == std::future_status::ready;
+    if (!ended) sender.AbortRead();  // lets the test end either way
+    ASSERT_TRUE(ended) << "the head kept the sender waiting";
     EXPECT_FALSE(send.get());
 }
 
