@@ -2,7 +2,9 @@
 // reader and capability module.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace talvex {
@@ -20,6 +22,11 @@ struct DEVICE_INFO {
     std::string UserName;
     std::string Password;
     std::string ModelName;
+    // The authentication scheme the device last taught any HTTP sender made
+    // from this record or a copy of it (0 until a 401 taught one). Copies
+    // share it, so a new sender of a Digest camera starts with Digest and
+    // never shows the password in Basic form.
+    std::shared_ptr<std::atomic<uint32_t>> TaughtAuthScheme = std::make_shared<std::atomic<uint32_t>>(0);
 };
 
 }  // namespace talvex

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "base/FormatString.h"
 #include "platform/PlatformNetwork.h"
 
 namespace talvex {
@@ -38,13 +39,11 @@ bool CBaseCameraChannel::Start(const CaptureSettings& settings) {
 }
 
 void CBaseCameraChannel::Stop() {
-    SetState(kChannelStopped);
-    SetOnline(false);
+    // The host sees one "stopped" line, before the thread is told; the
+    // thread's own offline report then finds the channel offline already.
+    BeginStopping(true);
     StopCaptureThread();
-    // A picture delivered while the thread was winding down may have reported
-    // the channel online again; the host must still see it go offline.
-    SetState(kChannelStopped);
-    SetOnline(false);
+    SetState(kChannelStopped);  // the thread may have left its signal-lost state
     if (m_networkStarted) {
         platform::StopNetwork();
         m_networkStarted = false;
@@ -52,13 +51,24 @@ void CBaseCameraChannel::Stop() {
 }
 
 bool CBaseCameraChannel::Reconfigure(const CaptureSettings& settings) {
-    SetState(kChannelStopped);
+    // No offline line of its own: the thread reports the lost signal.
+    BeginStopping(false);
     StopCaptureThread();
     // Written only once the thread that reads them is gone.
     m_settings.FrameIntervalMs = settings.FrameIntervalMs;
     m_settings.Width = settings.Width;
     m_settings.Height = settings.Height;
     return StartCaptureThread();
+}
+
+void CBaseCameraChannel::BeginStopping(bool reportOffline) {
+    {
+        CLockHolder hold(m_stateLock);
+        m_stopping = true;
+        m_state = kChannelStopped;
+        if (reportOffline) ChangeOnlineLocked(false);
+    }
+    FlushLines();
 }
 
 int32_t CBaseCameraChannel::GetState() {
@@ -72,6 +82,7 @@ void CBaseCameraChannel::SetState(int32_t state) {
 }
 
 void CBaseCameraChannel::OnStopping() {}
+void CBaseCameraChannel::OnStarting() {}
 
 uint32_t CBaseCameraChannel::ThreadEntry(void* self) {
     if (self == nullptr) return kEntryNullObject;
@@ -83,6 +94,11 @@ bool CBaseCameraChannel::StartCaptureThread() {
     bool created = false;
     if (m_thread == nullptr) {
         m_stopEvent.Reset();
+        {
+            CLockHolder hold(m_stateLock);
+            m_stopping = false;
+        }
+        OnStarting();
         created = platform::StartThread(&CBaseCameraChannel::ThreadEntry, this, m_thread, m_threadId);
     }
     m_threadLock.Unlock();
@@ -99,6 +115,8 @@ void CBaseCameraChannel::StopCaptureThread() {
         if (platform::WaitThread(m_thread, timeoutMs) != platform::EWaitResult::Signalled) {
             m_driver->DebugMessage(kLevelWarning, "%s: Video capture thread for %s cannot be stopped and will be terminated now",
                                    "talvex::CBaseCameraChannel::StopThread", LowerCaseName().c_str());
+            // Returns only once the thread is gone: the channel's members
+            // must outlive every thread that uses them.
             platform::TerminateThread(m_thread);
         }
     }
@@ -120,20 +138,61 @@ std::string CBaseCameraChannel::LowerCaseName() const {
 }
 
 void CBaseCameraChannel::SetOnline(bool online) {
-    if (m_online.exchange(online) == online) return;
-    static constexpr const char* kSource = "talvex::CBaseCameraChannel::SetCameraState";
-    if (online) {
-        m_driver->DebugMessage(kLevelInformation, "%s: %s is online", kSource, ChannelName().c_str());
-        return;
+    {
+        CLockHolder hold(m_stateLock);
+        ChangeOnlineLocked(online);
     }
-    const int32_t state = GetState();
-    if (state == kChannelSignalLost)
-        m_driver->DebugMessage(kLevelFailure, "%s: Signal was lost for %s", kSource, LowerCaseName().c_str());
-    else if (state == kChannelStopped)
-        m_driver->DebugMessage(kLevelInformation, "%s: %s is offline. Channel was stopped", kSource,
-                               ChannelName().c_str());
+    FlushLines();
+}
+
+void CBaseCameraChannel::ReportPictureTaken() {
+    {
+        CLockHolder hold(m_stateLock);
+        if (!m_stopping) ChangeOnlineLocked(true);
+    }
+    FlushLines();
+}
+
+void CBaseCameraChannel::ChangeOnlineLocked(bool online) {
+    if (m_online == online) return;
+    m_online = online;
+    static constexpr const char* kSource = "talvex::CBaseCameraChannel::SetCameraState";
+    std::pair<int32_t, std::string> line;
+    if (online)
+        line = {kLevelInformation, FormatString("%s: %s is online", kSource, ChannelName().c_str())};
+    else if (m_state == kChannelSignalLost)
+        line = {kLevelFailure, FormatString("%s: Signal was lost for %s", kSource, LowerCaseName().c_str())};
+    else if (m_state == kChannelStopped)
+        line = {kLevelInformation,
+                FormatString("%s: %s is offline. Channel was stopped", kSource, ChannelName().c_str())};
     else
-        m_driver->DebugMessage(kLevelFailure, "%s: %s is offline or failed", kSource, ChannelName().c_str());
+        line = {kLevelFailure, FormatString("%s: %s is offline or failed", kSource, ChannelName().c_str())};
+    m_pendingLines.push_back(std::move(line));
+}
+
+void CBaseCameraChannel::FlushLines() {
+    {
+        CLockHolder hold(m_stateLock);
+        if (m_flushing) return;  // the thread that is logging takes our lines too, in order
+        m_flushing = true;
+    }
+    for (;;) {
+        std::pair<int32_t, std::string> line;
+        {
+            CLockHolder hold(m_stateLock);
+            if (m_pendingLines.empty()) {
+                m_flushing = false;
+                return;
+            }
+            line = std::move(m_pendingLines.front());
+            m_pendingLines.pop_front();
+        }
+        try {
+            m_driver->DebugMessage(line.first, "%s", line.second.c_str());
+        } catch (...) {
+            // The message path's trouble must not stop later lines.
+        }
+    }
 }
 
 bool CBaseCameraChannel::DeliverFrame(ipcapture::IHostMediaSample* sample) {

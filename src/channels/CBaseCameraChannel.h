@@ -1,8 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <utility>
 
 #include "channels/ICameraChannel.h"
 #include "base/IDriver.h"
@@ -31,7 +32,12 @@ public:
     int32_t GetState() override;
 
     void SetState(int32_t state);
+    // Reports the channel online or offline; only a change logs a line.
     void SetOnline(bool online);
+    // A picture was taken by the host: the channel is online, unless a stop
+    // or reconfiguration has begun (decided in one step with that stop, so a
+    // late picture never reports online behind the "stopped" line).
+    void ReportPictureTaken();
     // False when there is no sink, the sink refuses, or it throws.
     bool DeliverFrame(ipcapture::IHostMediaSample* sample);
 
@@ -45,6 +51,9 @@ protected:
     // Called just before the capture thread is waited for: the place to
     // unblock whatever the thread waits on.
     virtual void OnStopping();
+    // Called on the host's thread just before a capture thread is created:
+    // the place to undo what OnStopping did.
+    virtual void OnStarting();
 
     IDriver* Driver() const { return m_driver; }
     ipcapture::IHostFrameSink* FrameSink() const { return m_sink; }
@@ -56,11 +65,20 @@ protected:
 private:
     static uint32_t ThreadEntry(void* self);
     std::string LowerCaseName() const;
+    // Under m_stateLock: changes the online flag and queues its line.
+    void ChangeOnlineLocked(bool online);
+    // Logs the queued lines in the order they were decided, without holding
+    // the lock while the message path runs.
+    void FlushLines();
+    void BeginStopping(bool reportOffline);
 
     bool m_networkStarted = false;
-    std::atomic<bool> m_online{false};  // changed only by SetOnline, from host and capture threads
-    CRecursiveLock m_stateLock;     // guards m_state
+    CRecursiveLock m_stateLock;  // guards everything down to m_flushing
     int32_t m_state = kChannelStopped;
+    bool m_online = false;
+    bool m_stopping = false;  // a stop or reconfiguration began; no picture reports online
+    std::deque<std::pair<int32_t, std::string>> m_pendingLines;
+    bool m_flushing = false;  // one thread at a time logs the queued lines
     CRecursiveLock m_threadLock;    // guards thread creation and joining
     platform::ThreadHandle m_thread = nullptr;
     uint32_t m_threadId = 0;

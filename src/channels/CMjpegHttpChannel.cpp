@@ -20,9 +20,7 @@ std::string CMjpegHttpChannel::ConfigurePath() const {
 }
 
 bool CMjpegHttpChannel::ConfigureStream() {
-    // Its own sender: the stream's sender keeps one request for the stream.
-    Web::CHttpSender sender(Driver()->GetDeviceInfo());
-    return sender.Get(ConfigurePath());
+    return SendConfiguration(ConfigurePath());
 }
 
 bool CMjpegHttpChannel::OpenStream() {

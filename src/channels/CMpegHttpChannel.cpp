@@ -20,9 +20,7 @@ std::string CMpegHttpChannel::ConfigurePath(unsigned int channelIndex, const Cap
 }
 
 bool CMpegHttpChannel::ConfigureStream() {
-    // Its own sender: the stream's sender keeps one request for the stream.
-    Web::CHttpSender sender(Driver()->GetDeviceInfo());
-    return sender.Get(ConfigurePath(ChannelIndex(), Settings()));
+    return SendConfiguration(ConfigurePath(ChannelIndex(), Settings()));
 }
 
 bool CMpegHttpChannel::OpenStream() {

@@ -56,12 +56,13 @@ bool CIPCaptureDriver::OpenGeneric(ipcapture::IHostDebugSink* sink, ipcapture::I
     // Without its parameter objects the host has described no device.
     if (params == nullptr) return false;
     ipcapture::IIPConnectionParams* connection = params->GetConnectionParams();
-    ipcapture::IIPDeviceParams* device = params->GetDeviceParams();
-    if (connection == nullptr || device == nullptr) return false;
-
+    if (connection == nullptr) return false;
     m_streamType = connection->GetStreamType();
     m_sink = sink;
     m_allocator = allocator;
+
+    ipcapture::IIPDeviceParams* device = params->GetDeviceParams();
+    if (device == nullptr) return false;
     m_inputCount = device->GetInputCount();
     m_outputCount = device->GetOutputCount();
     m_channelCount = device->GetChannelCount();
@@ -70,6 +71,8 @@ bool CIPCaptureDriver::OpenGeneric(ipcapture::IHostDebugSink* sink, ipcapture::I
     m_device.UserName = TextOrEmpty(connection->GetUserName());
     m_device.Password = TextOrEmpty(connection->GetPassword());
     m_device.ModelName = TextOrEmpty(device->GetModelName());
+    // What an earlier device taught about its login says nothing of this one.
+    m_device.TaughtAuthScheme = std::make_shared<std::atomic<uint32_t>>(0);
 
     ReadCustomParams(*params);
     ReadHostVersion();

@@ -47,13 +47,12 @@ bool CIPVideoCapture::StartChannel(unsigned int index, ipcapture::IHostFrameSink
         settings.Quality = stream->GetQuality();
         settings.Width = resolution->GetWidth();
         settings.Height = resolution->GetHeight();
-        const bool auxWanted = stream->IsAuxEnabled() != 0;
 
         Entry entry;
         entry.first.reset(m_factory->CreateChannel(index, sink));
         if (!entry.first) return false;
         bool ok = entry.first->Start(settings);
-        if (ok && auxWanted) {
+        if (ok && stream->IsAuxEnabled() != 0) {
             entry.second.reset(m_factory->CreateAuxChannel(index, sink));
             if (entry.second) ok = entry.second->Start(settings);
         }

@@ -45,8 +45,15 @@ void CHttpSender::SetRequest(HttpRequestHandle request) {
         std::lock_guard<std::mutex> lock(m_requestMutex);  // guards m_request
         previous = m_request;
         m_request = request;
+        // An abort that came while no request was registered still ends this one.
+        if (request != nullptr && m_aborted) AbortHttpRequest(request);
     }
     CloseHttpRequest(previous);
+}
+
+bool CHttpSender::Aborted() {
+    std::lock_guard<std::mutex> lock(m_requestMutex);  // guards m_aborted
+    return m_aborted;
 }
 
 bool CHttpSender::Fail() {
@@ -56,24 +63,36 @@ bool CHttpSender::Fail() {
 
 void CHttpSender::AbortRead() {
     std::lock_guard<std::mutex> lock(m_requestMutex);  // keeps the request alive while it is aborted
+    m_aborted = true;
     if (m_request != nullptr) AbortHttpRequest(m_request);
+}
+
+void CHttpSender::ResetAbort() {
+    std::lock_guard<std::mutex> lock(m_requestMutex);  // guards m_aborted
+    m_aborted = false;
 }
 
 bool CHttpSender::Send(const HttpRequest& request) {
     SetRequest(nullptr);
+    if (Aborted()) return false;
     if (m_connection == nullptr && m_session != nullptr)
         m_connection = ConnectHttp(m_session, m_device.Address, m_device.Port);
     if (m_connection == nullptr) return false;
 
-    const uint32_t configuredScheme = AuthSchemeKind(request.AuthScheme);
-    if (!OpenAndSend(request, m_learnedScheme != 0 ? m_learnedScheme : configuredScheme)) return false;
+    // What this sender learned comes first, then what the device taught an
+    // earlier sender, then what the request asks for.
+    const uint32_t taught = m_device.TaughtAuthScheme ? m_device.TaughtAuthScheme->load() : 0;
+    const uint32_t sentScheme =
+        m_learnedScheme != 0 ? m_learnedScheme : taught != 0 ? taught : AuthSchemeKind(request.AuthScheme);
+    if (!OpenAndSend(request, sentScheme)) return false;
 
     const bool callerWritesBody = request.Body.size() < request.TotalLength;
     if (callerWritesBody || (request.Flags & kRequestNoWait) != 0) return true;
     if (!ReceiveHttpResponse(m_request)) return Fail();
     ReadHead();
 
-    if (m_statusCode == kStatusUnauthorized && m_learnedScheme == 0) return RetryWithOfferedScheme(request);
+    if (m_statusCode == kStatusUnauthorized) ReportRefusedChallenge();
+    if (m_statusCode == kStatusUnauthorized && m_learnedScheme == 0) return RetryWithOfferedScheme(request, sentScheme);
     // A 401 after a scheme was learned goes back to the caller as it is.
     return true;
 }
@@ -111,16 +130,24 @@ void CHttpSender::ReadHead() {
     if (QueryHttpContentLength(m_request, length)) m_contentLength = length;
 }
 
-bool CHttpSender::RetryWithOfferedScheme(const HttpRequest& request) {
-    const uint32_t configuredScheme = AuthSchemeKind(request.AuthScheme);
+void CHttpSender::ReportRefusedChallenge() {
+    std::string reason;
+    if (m_log == nullptr || !QueryHttpRefusedChallenge(m_request, reason)) return;
+    const std::string device = m_device.Address + ":" + std::to_string(m_device.Port);
+    m_log->DebugMessage(kLevelInformation, "%s: Refused the Digest challenge of %s: it carries %s",
+                        "Web::CHttpSender::Send", device.c_str(), reason.c_str());
+}
+
+bool CHttpSender::RetryWithOfferedScheme(const HttpRequest& request, uint32_t sentScheme) {
     uint32_t supported = 0;
     uint32_t first = 0;
     const bool queried = QueryHttpAuthSchemes(m_request, supported, first);
     if (queried) m_learnedScheme = first;
+    if (queried && first != 0 && m_device.TaughtAuthScheme) m_device.TaughtAuthScheme->store(first);
     SetRequest(nullptr);
     // The device wants what was already sent: the credentials are wrong, and
     // sending them again would only repeat the 401.
-    if (!queried || first == 0 || first == configuredScheme) return false;
+    if (!queried || first == 0 || first == sentScheme) return false;
     return Send(request);  // m_learnedScheme is set now, so this cannot recurse again
 }
 
@@ -136,10 +163,18 @@ bool CHttpSender::GetData(std::vector<uint8_t>& data, const std::string& path) {
 
 std::size_t CHttpSender::ReadAll(std::vector<uint8_t>& data) {
     data.clear();
+    m_bodyTooLarge = false;
     uint8_t buffer[kReadAllBufferBytes];
-    while (m_request != nullptr && data.size() < m_bodyCapBytes) {
+    while (m_request != nullptr) {
         uint32_t read = 0;
         if (!ReadHttpData(m_request, buffer, sizeof buffer, read) || read == 0) break;
+        if (read > m_bodyCapBytes - data.size()) {
+            // Half a page would read as a whole one; nothing is better.
+            m_bodyTooLarge = true;
+            data.clear();
+            SetRequest(nullptr);
+            break;
+        }
         data.insert(data.end(), buffer, buffer + read);
     }
     return data.size();

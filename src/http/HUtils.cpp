@@ -32,7 +32,12 @@ CResultDef RequestGetRD(const std::string& path, std::vector<uint8_t>& body, Web
     }
 
     if (readBody && result.Code == kResultSuccess) {
-        if (sender.ReadAll(body) == 0) {
+        if (sender.ReadAll(body) == 0 && sender.BodyTooLarge()) {
+            result.Message = FormatString("%s: the answer to request \"%s\" from %s is larger than %zu bytes", kSource,
+                                          path.c_str(), device.c_str(), sender.BodyCapBytes());
+            result.Category = kResultDeviceAnsweredWrongly;
+            result.Code = kResultEmptyBody;
+        } else if (body.empty()) {
             result.Message =
                 FormatString("%s: incorrect response for request \"%s\" from %s", kSource, path.c_str(), device.c_str());
             result.Category = kResultDeviceAnsweredWrongly;

@@ -22,6 +22,8 @@ public:
     CHttpMediaParser& operator=(const CHttpMediaParser&) = delete;
 
     virtual void Parse(const std::vector<uint8_t>& chunk) = 0;
+    // Forgets the picture being assembled and waits for the next start.
+    virtual void Resync() = 0;
 
     uint32_t Width() const { return m_width; }
     uint32_t Height() const { return m_height; }
@@ -29,6 +31,10 @@ public:
 protected:
     // False, with the overflow line logged, when the picture grew too large.
     bool CheckBufferSize();
+    // Hands one picture to the host in a sample of bufferSize bytes. Whatever
+    // the host throws loses this picture only: the sample goes back, one
+    // line names the loss, and the stream goes on.
+    void HandOver(uint32_t fourcc, uint32_t bufferSize, const uint8_t* picture, uint32_t size, const char* source);
 
     IMediaReceiver* const m_receiver;  // the owning channel
     uint32_t m_width = 0;

@@ -94,24 +94,9 @@ void CJpegMediaParser::Resync() {
 
 void CJpegMediaParser::Deliver(const uint8_t* picture, std::size_t size) {
     // Without a known size the host could not place the picture.
-    if (m_driver == nullptr || m_receiver == nullptr || m_width == 0 || m_height == 0) return;
-    ipcapture::IHostSampleAllocator* allocator = m_driver->GetSampleAllocator();
-    if (allocator == nullptr) return;
-    const uint32_t pictureSize = static_cast<uint32_t>(size);
-    ipcapture::IHostMediaSample* sample = allocator->CreateSample(kFourCC, pictureSize, m_name.c_str());
-    if (sample == nullptr) return;
-    sample->SetWidth(m_width);
-    sample->SetHeight(m_height);
-    sample->SetSizeClass(PictureSizeClass(m_width, m_height));
-    sample->SetDataSize(pictureSize);
-    sample->SetFourCC(kFourCC);
-    sample->SetTimeNow();
-    uint8_t* buffer = sample->GetBuffer();
-    if (buffer != nullptr) {
-        std::memcpy(buffer, picture, size);
-        m_receiver->OnMediaSample(sample);
-    }
-    allocator->ReleaseSample(sample);
+    if (m_width == 0 || m_height == 0 || size > kMaxFrameBytes) return;
+    const auto pictureSize = static_cast<uint32_t>(size);
+    HandOver(kFourCC, pictureSize, picture, pictureSize, "talvex::CJpegMediaParser::Deliver");
 }
 
 }  // namespace talvex

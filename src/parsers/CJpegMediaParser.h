@@ -15,6 +15,7 @@ namespace talvex {
 // picture comes out the same however the network splits the stream.
 class CJpegMediaParser final : public CHttpMediaParser {
 public:
+    void Resync() override;
     static constexpr uint32_t kFourCC = 0x4745504A;  // "JPEG"
 
     CJpegMediaParser(IMediaReceiver* receiver, IDriver* driver, std::string name);
@@ -27,7 +28,6 @@ private:
     void EndPicture(std::size_t markerEnd);
     void ReadFrameHeader();
     void Deliver(const uint8_t* picture, std::size_t size);
-    void Resync();
 
     std::size_t m_scanPos = 0;  // next byte of m_frameBuffer to examine as a marker start
     std::size_t m_frameHeaderPos = kNone;  // pending start-of-frame marker in m_frameBuffer

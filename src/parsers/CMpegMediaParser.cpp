@@ -112,7 +112,7 @@ void CMpegMediaParser::EmitPendingPlane() {
         if (m_isKey) m_sample.assign(m_configHeader.begin(), m_configHeader.end());
         m_sample.insert(m_sample.end(), first, last);
         const bool sized = !m_isKey || ReadPictureSize();
-        if (sized) DeliverGuarded(m_isKey);
+        if (sized) Deliver(m_isKey);
         // A key plane whose size cannot be read would leave the host unable
         // to place the pictures that follow: wait for the next one.
         m_waitKey = !sized;
@@ -131,47 +131,10 @@ bool CMpegMediaParser::ReadPictureSize() {
     return true;
 }
 
-void CMpegMediaParser::DeliverGuarded(bool key) {
-    try {
-        Deliver(key);
-    } catch (...) {
-        // The host's trouble with one picture must not end the stream: the
-        // picture is lost, the next one is handed over as usual.
-        if (m_driver != nullptr)
-            m_driver->DebugMessage(kLevelFailure, "%s: The host failed to take a picture of %s; it was dropped",
-                                   "talvex::CMpegMediaParser::Deliver", m_name.c_str());
-    }
-}
-
 void CMpegMediaParser::Deliver(bool key) {
-    if (m_driver == nullptr || m_receiver == nullptr) return;
-    ipcapture::IHostSampleAllocator* allocator = m_driver->GetSampleAllocator();
-    if (allocator == nullptr) return;
     const uint32_t fourcc = key ? kKeyFourCC : kDeltaFourCC;
-    const uint32_t size = static_cast<uint32_t>(m_sample.size());
-    ipcapture::IHostMediaSample* sample = allocator->CreateSample(fourcc, SampleBufferSize(size), m_name.c_str());
-    if (sample == nullptr) return;
-    // The sample goes back to the host however the hand-over ends.
-    struct SReturn {
-        ipcapture::IHostSampleAllocator* allocator;
-        ipcapture::IHostMediaSample* sample;
-        ~SReturn() {
-            try {
-                allocator->ReleaseSample(sample);
-            } catch (...) {
-            }
-        }
-    } giveBack{allocator, sample};
-    sample->SetWidth(m_width);
-    sample->SetHeight(m_height);
-    sample->SetSizeClass(PictureSizeClass(m_width, m_height));
-    sample->SetDataSize(size);
-    sample->SetFourCC(fourcc);
-    sample->SetTimeNow();
-    uint8_t* buffer = sample->GetBuffer();
-    if (buffer == nullptr) return;
-    std::memcpy(buffer, m_sample.data(), size);
-    m_receiver->OnMediaSample(sample);
+    const auto size = static_cast<uint32_t>(m_sample.size());
+    HandOver(fourcc, SampleBufferSize(size), m_sample.data(), size, "talvex::CMpegMediaParser::Deliver");
 }
 
 void CMpegMediaParser::Resync() {

@@ -22,6 +22,7 @@ namespace talvex {
 // itself.
 class CMpegMediaParser final : public CHttpMediaParser {
 public:
+    void Resync() override;
     static constexpr uint32_t kKeyFourCC = 0x58564944;    // "DIVX"
     static constexpr uint32_t kDeltaFourCC = 0x49564944;  // "DIVI"
     static constexpr const char* kHeaderLibrary = "Mpeg4Parse";
@@ -50,9 +51,7 @@ private:
     bool TakeConfigHeader();
     void EmitPendingPlane();
     bool ReadPictureSize();
-    void DeliverGuarded(bool key);
     void Deliver(bool key);
-    void Resync();
     bool StartCodeAt(std::size_t pos, uint8_t code) const;
 
     std::vector<uint8_t> m_configHeader;

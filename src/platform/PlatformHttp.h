@@ -78,6 +78,10 @@ bool QueryHttpContentLength(HttpRequestHandle request, uint32_t& contentLength);
 // The schemes a 401 answer offers, and the first one it names. False when
 // the head offers none.
 bool QueryHttpAuthSchemes(HttpRequestHandle request, uint32_t& supported, uint32_t& first);
+// Why the transport refused the Digest challenge of the latest 401 answer
+// (see DigestRefusalText); false when it refused none. Only a transport that
+// answers Digest itself refuses challenges.
+bool QueryHttpRefusedChallenge(HttpRequestHandle request, std::string& reason);
 // Reads at most capacity bytes of the body; read is 0 at its end. Blocks
 // until data arrives or the receive time-out passes (then false).
 bool ReadHttpData(HttpRequestHandle request, void* buffer, uint32_t capacity, uint32_t& read);

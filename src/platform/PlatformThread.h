@@ -24,8 +24,9 @@ bool StartThread(ThreadEntry entry, void* argument, ThreadHandle& handle, uint32
 // waits without limit; 0 only looks.
 EWaitResult WaitThread(ThreadHandle thread, uint32_t timeoutMs);
 
-// Ends a thread that did not stop in time. Returns once the thread no longer
-// runs driver code, or after a bounded grace period when it cannot be reached.
+// Ends a thread that did not stop in time: the last resort of a stop whose
+// thread ignored every abort. Returns only once the thread no longer runs,
+// so that its owner may free what it used.
 void TerminateThread(ThreadHandle thread);
 
 // Releases the handle; the thread itself is not affected.

@@ -24,7 +24,9 @@ DEVICE_INFO DeviceOf(IDriver* driver) { return driver != nullptr ? driver->GetDe
 }  // namespace
 
 CHuntPTZComm::CHuntPTZComm(IDriver* driver, uint16_t channel)
-    : CBasePTZComm(driver, channel), m_sender(std::make_unique<Web::CHttpSender>(DeviceOf(driver))) {}
+    : CBasePTZComm(driver, channel), m_sender(std::make_unique<Web::CHttpSender>(DeviceOf(driver))) {
+    m_sender->SetLog(driver);
+}
 
 CHuntPTZComm::~CHuntPTZComm() {
     // The worker uses the sender: stop it while the sender still exists.

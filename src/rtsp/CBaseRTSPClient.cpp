@@ -237,6 +237,16 @@ std::string CBaseRTSPClient::AuthorizationLine(uint32_t method, const std::strin
     if (m_parser.AuthScheme != RTSP_AUTH_DIGEST || m_parser.Realm.empty() || m_parser.Nonce.empty() ||
         m_settings.UserName.empty() || m_settings.Password.empty() || uri.empty())
         return {};
+    // A challenge that could break the request line it goes back in is no
+    // challenge at all.
+    if (HasControlCharacter(m_parser.AuthParameters) || HasControlCharacter(m_parser.Realm) ||
+        HasControlCharacter(m_parser.Nonce)) {
+        if (Log() != nullptr)
+            Log()->DebugMessage(kLevelInformation, "%s: Refused the Digest challenge of %s: it carries %s",
+                                "talvex::CBaseRTSPClient::AuthorizationLine", BaseUrl().c_str(),
+                                DigestRefusalText(EDigestRefusal::ControlCharacter));
+        return {};
+    }
     const std::optional<SDigestChallenge> challenge = ParseDigestChallenge(m_parser.AuthParameters);
     if (challenge && challenge->qopAuth) {
         if (m_digestNonce != challenge->nonce) {
@@ -254,7 +264,8 @@ std::string CBaseRTSPClient::AuthorizationLine(uint32_t method, const std::strin
     const std::string response = Md5Hex(ha1 + ":" + m_parser.Nonce + ":" + ha2);
     return FormatString(
         "Authorization: Digest username=\"%s\", realm=\"%s\", nonce=\"%s\", uri=\"%s\", response=\"%s\"\r\n",
-        m_settings.UserName.c_str(), m_parser.Realm.c_str(), m_parser.Nonce.c_str(), uri.c_str(), response.c_str());
+        QuoteDigestValue(m_settings.UserName).c_str(), QuoteDigestValue(m_parser.Realm).c_str(),
+        QuoteDigestValue(m_parser.Nonce).c_str(), QuoteDigestValue(uri).c_str(), response.c_str());
 }
 
 std::string CBaseRTSPClient::ReadResponse() {

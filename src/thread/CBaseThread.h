@@ -36,6 +36,9 @@ protected:
     // True once stopping was asked for; waits up to timeoutMs for it.
     bool WaitForStop(uint32_t timeoutMs) { return m_stopEvent.Wait(timeoutMs); }
 
+protected:
+    IDebugMessage* Log() const { return m_log; }
+
 private:
     static uint32_t Entry(void* self);
     // Signals the stop event; false (after signalling) when called on the

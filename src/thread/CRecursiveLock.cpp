@@ -5,15 +5,19 @@
 namespace {
 
 // Computed once, by the first lock constructed.
-bool IsSingleProcessor() {
-    static const bool single = talvex::platform::ProcessorCount() == 1;
-    return single;
+uint32_t MachineSpinCount() {
+    static const uint32_t spins = CRecursiveLock::SpinCountFor(talvex::platform::ProcessorCount());
+    return spins;
 }
 
 }  // namespace
 
-CRecursiveLock::CRecursiveLock()
-    : CRecursiveLock(IsSingleProcessor() ? 0u : kMultiProcessorSpinCount) {}
+uint32_t CRecursiveLock::SpinCountFor(uint32_t processorCount) {
+    // On one processor the owner cannot run while a waiter spins.
+    return processorCount > 1 ? kMultiProcessorSpinCount : 0u;
+}
+
+CRecursiveLock::CRecursiveLock() : CRecursiveLock(MachineSpinCount()) {}
 
 CRecursiveLock::CRecursiveLock(uint32_t spinCount)
     : m_wakeEvent(talvex::platform::CreateEvent(false, false)), m_state(std::make_unique<SState>()) {

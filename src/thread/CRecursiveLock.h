@@ -29,6 +29,8 @@ public:
     uint32_t SpinCount() const { return m_state->spinCount; }
 
     static constexpr uint32_t kMultiProcessorSpinCount = 4000;
+    // The spin count of a default lock on a machine with that many processors.
+    static uint32_t SpinCountFor(uint32_t processorCount);
 
 private:
     struct SState {

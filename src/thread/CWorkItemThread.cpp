@@ -23,14 +23,20 @@ bool CWorkItemThread::StartWorker(const std::string& name) {
             return false;
         }
     }
-    m_accepting = true;
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_accepting = true;
+    }
     return Start(name);
 }
 
 bool CWorkItemThread::AddItem(IWorkItem* item) {
-    if (!m_accepting || item == nullptr || !m_itemEvent) return false;
+    if (item == nullptr || !m_itemEvent) return false;
     {
+        // Checked under the queue lock: an item can never slip in behind the
+        // flush of a stop and outlive it in the queue.
         std::lock_guard<std::mutex> lock(m_queueMutex);
+        if (!m_accepting) return false;
         m_queue.emplace_back(item);
         OnItemQueued(item, 0);
     }
@@ -39,8 +45,13 @@ bool CWorkItemThread::AddItem(IWorkItem* item) {
 }
 
 bool CWorkItemThread::StopWorker() {
-    m_accepting = false;
-    Flush();
+    bool wasAccepting = false;
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        wasAccepting = m_accepting.exchange(false);
+    }
+    // The one flush of this stop; the worker leaves without flushing again.
+    if (wasAccepting) Flush();
     if (m_itemEvent) m_itemEvent->Set();
     return WaitAndClose();
 }
@@ -65,10 +76,7 @@ CWorkItemThread::IWorkItem* CWorkItemThread::TakeOldest() {
 
 void CWorkItemThread::Run() {
     for (;;) {
-        if (!m_accepting) {
-            Flush();
-            return;
-        }
+        if (!m_accepting) return;  // StopWorker has flushed the queue
         if (!m_itemEvent->Wait(kIdleWakeMs)) continue;
         for (;;) {
             std::unique_ptr<IWorkItem> item(TakeOldest());

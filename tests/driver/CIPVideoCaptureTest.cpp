@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "CHostCaptureParams.h"
@@ -18,6 +19,7 @@ struct SChannelLog {
     int destroyed = 0;
     std::vector<CaptureSettings> starts;
     std::vector<CaptureSettings> reconfigures;
+    std::vector<std::string>* trace = nullptr;
 };
 
 class CFakeChannel final : public talvex::ICameraChannel {
@@ -28,6 +30,7 @@ public:
     bool Start(const CaptureSettings& settings) override {
         ++m_log.started;
         m_log.starts.push_back(settings);
+        if (m_log.trace != nullptr) m_log.trace->push_back("Start");
         return m_startResult;
     }
     void Stop() override { ++m_log.stopped; }
@@ -174,3 +177,17 @@ TEST_F(CIPVideoCaptureTest, DestructionStopsEveryRunningInput) {
 }
 
 }  // namespace
+
+TEST_F(CIPVideoCaptureTest, AsksForTheAuxiliaryChannelOnlyAfterTheMainOneStarted) {
+    std::vector<std::string> trace;
+    factory.log.trace = &trace;
+    params.stream.trace = &trace;
+    talvex::CIPVideoCapture capture(&factory, 1);
+    EXPECT_TRUE(capture.StartChannel(0, &sink, &params));
+    EXPECT_EQ(trace, (std::vector<std::string>{"Start", "IsAuxEnabled"}));
+
+    trace.clear();
+    factory.startResult = false;  // a main channel that failed to start wants no companion
+    EXPECT_FALSE(capture.StartChannel(0, &sink, &params));
+    EXPECT_EQ(trace, (std::vector<std::string>{"Start"}));
+}

@@ -178,8 +178,22 @@ TEST_F(CWrenfieldDriverTest, EmptyTextArrivesAsNullAndLongTextArrivesWhole) {
 
 TEST_F(CWrenfieldDriverTest, WithoutSinkMessagesAreDropped) {
     ASSERT_TRUE(driver.Open(nullptr, nullptr, &params));
-    driver.DebugMessage(1, "%s: nobody listens", "test");
-    SUCCEED();
+    for (int level = 0; level <= 5; ++level) driver.DebugMessage(level, "%s: nobody listens at %d", "test", level);
+    driver.Close();
+    // Nothing was kept for a sink that comes later.
+    ASSERT_TRUE(Open());
+    driver.DebugMessage(1, "%s: now somebody listens", "test");
+    EXPECT_EQ(sink.Count("nobody listens"), 0u);
+    EXPECT_EQ(sink.Count("now somebody listens"), 1u);
+}
+
+TEST_F(CWrenfieldDriverTest, OpenReadsTheStreamTypeBeforeTheDeviceDescription) {
+    wftest::CallTrace trace;
+    params.connection.trace = &trace;
+    ASSERT_TRUE(Open());
+    ASSERT_GE(trace.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(trace.begin(), trace.begin() + 3),
+              (std::vector<std::string>{"GetConnectionParams", "GetStreamType", "GetDeviceParams"}));
 }
 
 TEST_F(CWrenfieldDriverTest, NullOrIncompleteHostParametersRefuseToOpen) {

@@ -175,4 +175,34 @@ TEST_F(CJpegMediaParserTest, NoAllocatorOrNoSampleDropsThePicture) {
     EXPECT_TRUE(Feed({picture}).empty());
 }
 
+TEST_F(CJpegMediaParserTest, AHostThatFailsLosesThatPictureOnly) {
+    // Every third sample meets a host call that throws: that picture is lost
+    // with one line, every sample goes back, the pictures around it arrive.
+    const struct {
+        const char* call;
+        std::size_t delivered;
+        std::size_t lines;
+    } cases[] = {
+        {"CreateSample", 6, 3}, {"SetWidth", 6, 3},      {"SetTimeNow", 6, 3},
+        {"GetBuffer", 6, 3},    {"ReleaseSample", 9, 0},  // taken already; the host keeps its trouble
+    };
+    for (const auto& c : cases) {
+        wftest::CFakeDriver hostDriver;
+        wftest::CHostSampleAllocator failing;
+        failing.failEvery = 3;
+        failing.failingCall = c.call;
+        hostDriver.allocator = &failing;
+        CCollectingReceiver collected;
+        talvex::CJpegMediaParser parser(&collected, &hostDriver, "Wrenfield");
+        for (uint8_t i = 0; i < 9; ++i) parser.Parse(Part(Picture(320, 240, 100, i)));
+        EXPECT_EQ(collected.pictures.size(), c.delivered) << c.call;
+        EXPECT_EQ(hostDriver.Count("talvex::CJpegMediaParser::Deliver: The host failed to take a picture of Wrenfield; "
+                                   "it was dropped"),
+                  c.lines)
+            << c.call;
+        EXPECT_EQ(failing.created.load(), failing.released.load()) << c.call;
+        for (const auto& picture : collected.pictures) EXPECT_EQ(picture.size(), Picture(320, 240, 100, 0).size());
+    }
+}
+
 }  // namespace

@@ -1,6 +1,9 @@
 // Stand-in host: the capture settings of one input.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "wrenfield/CaptureParams.h"
 
 namespace wftest {
@@ -24,7 +27,11 @@ class CHostStreamParams final : public talvex::ipcapture::IIPStreamParams {
 public:
     uint16_t GetFrameInterval() override { return frameIntervalMs; }
     uint16_t GetQuality() override { return quality; }
-    int32_t IsAuxEnabled() override { return auxEnabled; }
+    int32_t IsAuxEnabled() override {
+        if (trace != nullptr) trace->push_back("IsAuxEnabled");
+        return auxEnabled;
+    }
+    std::vector<std::string>* trace = nullptr;  // the host's calls, when a test wants them
     uint16_t frameIntervalMs = 40;
     uint16_t quality = 50;
     int32_t auxEnabled = 0;

@@ -3,18 +3,31 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "wrenfield/DriverParams.h"
 
 namespace wftest {
 
+// The host's calls, in order, when a test wants to see them.
+using CallTrace = std::vector<std::string>;
+
+inline void Trace(CallTrace* trace, const char* call) {
+    if (trace != nullptr) trace->push_back(call);
+}
+
 class CHostConnectionParams final : public talvex::ipcapture::IIPConnectionParams {
 public:
     const char* GetAddress() override { return address.c_str(); }
     uint16_t GetPort() override { return port; }
-    int32_t GetStreamType() override { return streamType; }
+    int32_t GetStreamType() override {
+        Trace(trace, "GetStreamType");
+        return streamType;
+    }
     const char* GetUserName() override { return userName.c_str(); }
     const char* GetPassword() override { return password.c_str(); }
+
+    CallTrace* trace = nullptr;
 
     std::string address = "127.0.0.1";
     uint16_t port = 80;
@@ -38,8 +51,14 @@ public:
 
 class CHostDriverParams final : public talvex::ipcapture::IIPDriverParams {
 public:
-    talvex::ipcapture::IIPDeviceParams* GetDeviceParams() override { return &device; }
-    talvex::ipcapture::IIPConnectionParams* GetConnectionParams() override { return &connection; }
+    talvex::ipcapture::IIPDeviceParams* GetDeviceParams() override {
+        Trace(connection.trace, "GetDeviceParams");
+        return &device;
+    }
+    talvex::ipcapture::IIPConnectionParams* GetConnectionParams() override {
+        Trace(connection.trace, "GetConnectionParams");
+        return &connection;
+    }
     const char* GetCustomParam(unsigned int index) override {
         auto it = custom.find(index);
         return it == custom.end() ? nullptr : it->second.c_str();

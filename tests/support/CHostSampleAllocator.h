@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "wrenfield/Media.h"
@@ -12,12 +14,20 @@ namespace wftest {
 
 class CHostMediaSample final : public talvex::ipcapture::IHostMediaSample {
 public:
-    CHostMediaSample(uint32_t fourcc, uint32_t bufferSize) : requestedFourCC(fourcc), buffer(bufferSize) {}
+    CHostMediaSample(uint32_t fourcc, uint32_t bufferSize, std::string failingCall = {})
+        : requestedFourCC(fourcc), buffer(bufferSize), m_failingCall(std::move(failingCall)) {}
 
-    uint8_t* GetBuffer() override { return buffer.data(); }
+    uint8_t* GetBuffer() override {
+        Fail("GetBuffer");
+        return buffer.data();
+    }
     void SetDataSize(unsigned int bytes) override { dataSize = bytes; }
-    void SetTimeNow() override { timeNowCalls++; }
+    void SetTimeNow() override {
+        Fail("SetTimeNow");
+        timeNowCalls++;
+    }
     void SetTime(const SYSTEMTIME* utcTime) override {
+        Fail("SetTime");
         if (utcTime != nullptr) {
             time = *utcTime;
             timeSet = true;
@@ -25,7 +35,10 @@ public:
     }
     void SetFourCC(unsigned int code) override { fourcc = code; }
     void SetHeight(unsigned int value) override { height = value; }
-    void SetWidth(unsigned int value) override { width = value; }
+    void SetWidth(unsigned int value) override {
+        Fail("SetWidth");
+        width = value;
+    }
     void SetSizeClass(unsigned int value) override { sizeClass = value; }
 
     // The delivered bytes.
@@ -44,6 +57,15 @@ public:
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t sizeClass = 0;
+
+    bool FailsIn(const char* call) const { return m_failingCall == call; }
+
+private:
+    // A host in trouble: the named call throws.
+    void Fail(const char* call) const {
+        if (m_failingCall == call) throw std::runtime_error(std::string("host failure in ") + call);
+    }
+    std::string m_failingCall;
 };
 
 class CHostSampleAllocator final : public talvex::ipcapture::IHostSampleAllocator {
@@ -51,16 +73,22 @@ public:
     talvex::ipcapture::IHostMediaSample* CreateSample(unsigned int fourcc, unsigned int bufferSize,
                                                       const char*) override {
         if (refuse) return nullptr;
+        // Every failEvery-th sample meets the failing host call.
+        const bool failing = failEvery > 0 && ++m_requests % failEvery == 0;
+        if (failing && failingCall == "CreateSample") throw std::bad_alloc();
         {
             std::lock_guard<std::mutex> lock(m_mutex);  // guards m_requestedSizes
             m_requestedSizes.push_back(bufferSize);
         }
         ++created;
-        return new CHostMediaSample(fourcc, bufferSize);
+        return new CHostMediaSample(fourcc, bufferSize, failing ? failingCall : std::string());
     }
     void ReleaseSample(talvex::ipcapture::IHostMediaSample* sample) override {
         ++released;
-        delete static_cast<CHostMediaSample*>(sample);
+        auto* own = static_cast<CHostMediaSample*>(sample);
+        const bool failing = own->FailsIn("ReleaseSample");
+        delete own;
+        if (failing) throw std::runtime_error("host failure in ReleaseSample");
     }
 
     std::vector<uint32_t> RequestedSizes() const {
@@ -71,10 +99,15 @@ public:
     std::atomic<bool> refuse{false};
     std::atomic<int> created{0};
     std::atomic<int> released{0};
+    // Set before use, from the test's thread.
+    int failEvery = 0;
+    std::string failingCall;
 
 private:
     mutable std::mutex m_mutex;
     std::vector<uint32_t> m_requestedSizes;
+    // Channels of a video server share one allocator, each from its own thread.
+    std::atomic<int> m_requests{0};
 };
 
 }  // namespace wftest

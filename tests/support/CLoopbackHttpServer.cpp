@@ -180,6 +180,15 @@ bool CLoopbackHttpServer::WriteReply(SocketHandle socket, const SLoopbackReply& 
         return false;
     }
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+    if (reply.mode == EReplyMode::EndlessHead) {
+        if (!SendText(socket, head)) return false;
+        for (int line = 0; !m_stopping.load(); ++line) {
+            if (!SendText(socket, "X-Line-" + std::to_string(line) + ": more to come\r\n")) return false;
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait_for(lock, std::chrono::milliseconds(kPollMs));
+        }
+        return false;
+    }
     for (const std::string& line : reply.headers) head += line + "\r\n";
     switch (reply.mode) {
         case EReplyMode::Sized:
@@ -195,7 +204,10 @@ bool CLoopbackHttpServer::WriteReply(SocketHandle socket, const SLoopbackReply& 
         case EReplyMode::NoLength: SendText(socket, reply.body); return false;
         case EReplyMode::Truncated: SendText(socket, reply.body.substr(0, reply.truncateAt)); return false;
         case EReplyMode::Endless: return WriteEndless(socket);
-        case EReplyMode::HeadThenHold: WaitUntilStopping(); return false;
+        case EReplyMode::HeadThenHold:
+            SendText(socket, reply.body);  // what came before the stall
+            WaitUntilStopping();
+            return false;
         case EReplyMode::Chunked: {
             const std::size_t step = std::max<std::size_t>(reply.chunkBytes, 1);
             for (std::size_t pos = 0; pos < reply.body.size(); pos += step) {

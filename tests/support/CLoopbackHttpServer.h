@@ -33,9 +33,10 @@ enum class EReplyMode {
     Chunked,      // chunked transfer coding, chunkBytes per chunk
     Truncated,    // announces the body's length, sends truncateAt bytes, closes
     Endless,      // head, then a never-ending patterned body until the client goes
-    HeadThenHold, // head without a length, then silence until the server stops
+    HeadThenHold, // head without a length and the body, then silence until the server stops
     Hold,         // no answer at all until the server stops
     Close,        // closes the connection without answering
+    EndlessHead,  // a status line, then header lines every kPollMs, never an end
 };
 
 struct SLoopbackReply {

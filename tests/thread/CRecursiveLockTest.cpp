@@ -1,5 +1,7 @@
 #include "thread/CRecursiveLock.h"
 
+#include "platform/PlatformThread.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -48,8 +50,12 @@ TEST(CRecursiveLockTest, TryLockFromAnotherThreadFailsWhileHeld) {
 
 TEST(CRecursiveLockTest, SpinsOnlyOnMachinesWithSeveralProcessors) {
     EXPECT_EQ(CRecursiveLock(0).SpinCount(), 0u);
-    const CRecursiveLock automatic;
-    EXPECT_TRUE(automatic.SpinCount() == 0u || automatic.SpinCount() == CRecursiveLock::kMultiProcessorSpinCount);
+    const struct {
+        uint32_t processors;
+        uint32_t spins;
+    } cases[] = {{0, 0}, {1, 0}, {2, CRecursiveLock::kMultiProcessorSpinCount}, {64, 4000}};
+    for (const auto& c : cases) EXPECT_EQ(CRecursiveLock::SpinCountFor(c.processors), c.spins) << c.processors;
+    EXPECT_EQ(CRecursiveLock().SpinCount(), CRecursiveLock::SpinCountFor(talvex::platform::ProcessorCount()));
 }
 
 TEST(CRecursiveLockTest, ContendedIncrementsAreNeitherLostNorDoubled) {

@@ -102,7 +102,17 @@ TEST(CWorkItemThreadTest, StoppingDestroysQueuedItemsUnprocessedAndFlushesOnce) 
     EXPECT_EQ(ledger.destroyed.load(), 6);
     std::lock_guard<std::mutex> lock(ledger.mutex);
     EXPECT_EQ(ledger.processed, std::vector<int>({0}));
-    EXPECT_GE(worker.flushes.load() - flushesBefore, 1);
+    EXPECT_EQ(worker.flushes.load() - flushesBefore, 1);
+}
+
+TEST(CWorkItemThreadTest, StoppingAnIdleWorkerFlushesOnce) {
+    // Also with nothing queued, every stop reports exactly one flush.
+    CGatedWorker worker;
+    for (int round = 1; round <= 3; ++round) {
+        ASSERT_TRUE(worker.StartWorker("worker"));
+        EXPECT_TRUE(worker.StopWorker());
+        EXPECT_EQ(worker.flushes.load(), round);
+    }
 }
 
 TEST(CWorkItemThreadTest, ProcessesItemsInQueueOrder) {

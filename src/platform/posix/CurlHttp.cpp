@@ -76,6 +76,8 @@ struct HttpRequestRecord {
     bool headFinal = false;
     bool bodyStarted = false;
     std::vector<std::string> headLines;  // header lines of the latest head
+    std::size_t headBytes = 0;           // their size, bounded by kMaxHeadBytes
+    EDigestRefusal refusedChallenge = EDigestRefusal::None;  // of the latest 401
     std::string pending;                 // body bytes taken from curl, not yet read
     std::size_t pendingOffset = 0;
     bool paused = false;
@@ -86,6 +88,10 @@ struct HttpRequestRecord {
 };
 
 namespace {
+
+// A head larger than this is no camera's; the transfer fails instead of
+// holding whatever a device keeps sending.
+constexpr std::size_t kMaxHeadBytes = 64 * 1024;
 
 void EnsureCurl() {
     static std::once_flag once;
@@ -154,10 +160,14 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
     const std::size_t bytes = size * count;
     std::string line(data, bytes);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    request.lastProgress = Clock::now();
+    // Header lines do not count as progress: the wait for a head is bounded
+    // as a whole, so a device that trickles lines forever still times out.
+    request.headBytes += bytes;
+    if (request.headBytes > kMaxHeadBytes) return 0;  // curl ends the transfer with an error
     if (line.rfind("HTTP/", 0) == 0) {
         // A new head: an earlier one was interim (1xx) or answered by curl.
         request.headLines.clear();
+        request.headBytes = bytes;
         request.headEnded = false;
         request.bodyStarted = false;
         const std::size_t space = line.find(' ');
@@ -264,6 +274,8 @@ void ResetResponse(HttpRequestRecord& request) {
     request.headFinal = false;
     request.bodyStarted = false;
     request.headLines.clear();
+    request.headBytes = 0;
+    request.refusedChallenge = EDigestRefusal::None;
     request.pending.clear();
     request.pendingOffset = 0;
     request.paused = false;
@@ -349,12 +361,15 @@ bool ShortBodyAnnounced(const HttpRequestRecord& request) {
     return false;
 }
 
-// The Digest challenge of the latest head, if it offers one.
-std::optional<SDigestChallenge> DigestChallengeOf(const HttpRequestRecord& request) {
+// The Digest challenge of the latest head, if it offers one the client can
+// answer safely; a refused one is noted on the request.
+std::optional<SDigestChallenge> DigestChallengeOf(HttpRequestRecord& request) {
     for (const std::string& line : request.headLines) {
         if (HeaderName(line) != "www-authenticate") continue;
         const std::string value = HeaderValue(line);
-        if (SchemeOfChallenge(value) == kHttpAuthDigest) return ParseDigestChallenge(value.substr(6));
+        if (SchemeOfChallenge(value) != kHttpAuthDigest) continue;
+        std::optional<SDigestChallenge> challenge = ParseDigestChallenge(value.substr(6), &request.refusedChallenge);
+        return challenge;
     }
     return std::nullopt;
 }
@@ -523,6 +538,12 @@ bool QueryHttpAuthSchemes(HttpRequestHandle request, uint32_t& supported, uint32
         supported |= scheme;
     }
     return anyChallenge && supported != 0;
+}
+
+bool QueryHttpRefusedChallenge(HttpRequestHandle request, std::string& reason) {
+    if (request == nullptr || request->refusedChallenge == EDigestRefusal::None) return false;
+    reason = DigestRefusalText(request->refusedChallenge);
+    return true;
 }
 
 bool ReadHttpData(HttpRequestHandle request, void* buffer, uint32_t capacity, uint32_t& read) {

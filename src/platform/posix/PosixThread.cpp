@@ -127,9 +127,9 @@ void TerminateThread(ThreadHandle thread) {
     if (thread == nullptr) return;
     pthread_cancel(thread->thread);
     // Driver threads block only in cancellation points (event waits, socket
-    // calls, sleeps), so the cancel lands quickly; the grace period bounds a
-    // thread stuck elsewhere, which is then left to end on its own.
-    WaitFinished(thread, 5000);
+    // calls, sleeps), so the cancel lands quickly. Its owner frees what the
+    // thread uses as soon as this returns, so return only once it is gone.
+    WaitFinished(thread, kInfinite);
 }
 
 void CloseThread(ThreadHandle thread) {

@@ -72,8 +72,8 @@ void TerminateThread(ThreadHandle thread) {
     if (thread == nullptr) return;
     ::TerminateThread(ToNative(thread), 0);
     // TerminateThread only asks; the thread is gone once its handle signals.
-    // The grace period bounds a thread the system cannot reach.
-    ::WaitForSingleObject(ToNative(thread), 5000);
+    // Its owner frees what the thread uses as soon as this returns.
+    ::WaitForSingleObject(ToNative(thread), INFINITE);
 }
 
 void CloseThread(ThreadHandle thread) {

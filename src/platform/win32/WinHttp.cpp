@@ -207,6 +207,9 @@ bool QueryHttpAuthSchemes(HttpRequestHandle request, uint32_t& supported, uint32
     return true;
 }
 
+// WinHTTP reads and answers Digest challenges itself.
+bool QueryHttpRefusedChallenge(HttpRequestHandle, std::string&) { return false; }
+
 bool ReadHttpData(HttpRequestHandle request, void* buffer, uint32_t capacity, uint32_t& read) {
     read = 0;
     const HINTERNET handle = Live(request);
