@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <future>
 
 #include "CFakeDriver.h"
 #include "CHostSampleAllocator.h"
@@ -339,6 +340,38 @@ TEST_F(RtspChannelIntegrationTest, EveryInputOfABigVideoServerStreamsWithoutLoss
     EXPECT_EQ(driver.sink.Count("Signal was lost"), 0u) << Transcript(driver.sink);
     EXPECT_EQ(EntriesOf("/proc/self/fd"), descriptors);
     EXPECT_EQ(EntriesOf("/proc/self/task"), threads);
+}
+
+TEST_F(RtspChannelIntegrationTest, AStopEndsAStalledConfigurationRequestAtOnce) {
+    // With a minute's time-outs, only an aborted request lets the stop
+    // return long before them (and the thread end without being forced).
+    m_camsim = std::make_unique<wftest::CCameraUnderTest>(
+        std::vector<std::string>{"--codec", "h264", "--size", "320x240", "--fps", "25"}, 1);
+    ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
+    m_control = std::make_unique<CCamSimControl>(m_camsim->ControlPort());
+    wftest::CFakeDriver fake;
+    fake.streamType = kH264.streamType;
+    fake.device.Port = static_cast<uint16_t>(m_camsim->HttpPort());
+    fake.device.ConnectTimeout = 60000;
+    CHostFrameSink sink;
+    talvex::CaptureSettings settings;
+    settings.Width = 320;
+    settings.Height = 240;
+    talvex::CH264ChannelRTSP channel(0, &sink, &fake);
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(m_control->DelayNext(60000, 10));
+        ASSERT_TRUE(channel.Start(settings));
+        // The request is logged once answered; a delay taken shows it arrived.
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (m_control->PendingDelays() == 10 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(20ms);
+        ASSERT_EQ(m_control->PendingDelays(), 9) << round;
+        auto stop = std::async(std::launch::async, [&] { channel.Stop(); });
+        ASSERT_EQ(stop.wait_for(30s), std::future_status::ready) << "round " << round;
+        ASSERT_TRUE(m_control->Reset());
+    }
+    EXPECT_EQ(fake.Count("cannot be stopped"), 0u);
+    EXPECT_EQ(sink.FrameCount(), 0u);
 }
 
 // Sends RTP packets from a loopback address of the test's choosing.
