@@ -1,5 +1,7 @@
 #include "channels/CBaseHttpChannel.h"
 
+#include "channels/StreamQuality.h"
+
 #include "base/FormatString.h"
 
 namespace talvex {
@@ -21,10 +23,7 @@ CBaseHttpChannel::~CBaseHttpChannel() {
     Stop();
 }
 
-int CBaseHttpChannel::FramesPerSecond(uint32_t frameIntervalMs) {
-    if (frameIntervalMs == 0) return 1;
-    return static_cast<int>(1000.0 / frameIntervalMs + 0.5);
-}
+int CBaseHttpChannel::FramesPerSecond(uint32_t frameIntervalMs) { return FrameRateOf(frameIntervalMs); }
 
 uint32_t CBaseHttpChannel::ChunkSizeForWidth(uint32_t width) {
     if (width > 700) return 8192;

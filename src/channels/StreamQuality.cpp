@@ -20,4 +20,9 @@ int VbrValue(uint32_t quality) {
     return kVbrByLevel[level - 1];
 }
 
+int FrameRateOf(uint32_t frameIntervalMs) {
+    if (frameIntervalMs == 0) return 1;
+    return static_cast<int>(1000.0 / frameIntervalMs + 0.5);
+}
+
 }  // namespace talvex

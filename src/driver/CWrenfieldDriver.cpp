@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "channels/CCodecChannelsRTSP.h"
 #include "channels/CMjpegHttpChannel.h"
 #include "channels/CMpegHttpChannel.h"
 #include "ptz/CHuntPTZHandler.h"
@@ -45,13 +46,13 @@ ICameraChannel* CWrenfieldDriver::CreateChannel(unsigned int channelIndex, ipcap
         const bool rtspTransport = GetCustomParamInt(kParamTransport) == 1;
         switch (GetStreamType()) {
             case ipcapture::kStreamTypeMjpeg:
-                // MJPEG over RTSP arrives with the RTSP channels.
-                if (rtspTransport) return nullptr;
+                if (rtspTransport) return new (std::nothrow) CMJPEGChannelRTSP(channelIndex, sink, this);
                 return new (std::nothrow) CMjpegHttpChannel(channelIndex, sink, this);
             case ipcapture::kStreamTypeMpeg4:
-                // MPEG-4 over RTSP arrives with the RTSP channels.
-                if (rtspTransport) return nullptr;
+                if (rtspTransport) return new (std::nothrow) CMPEGChannelRTSP(channelIndex, sink, this);
                 return new (std::nothrow) CMpegHttpChannel(channelIndex, sink, this);
+            case ipcapture::kStreamTypeH264:
+                return new (std::nothrow) CH264ChannelRTSP(channelIndex, sink, this);
             default:
                 return nullptr;
         }

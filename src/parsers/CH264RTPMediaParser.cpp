@@ -190,7 +190,7 @@ void CH264RTPMediaParser::DeliverPicture() {
     const uint32_t size = static_cast<uint32_t>(m_frameBuffer.size());
     ipcapture::IHostMediaSample* sample = CreateSample(fourcc, SampleBufferSize(size));
     if (sample == nullptr) return;
-    uint8_t* buffer = sample->GetBuffer();
+    uint8_t* buffer = BufferOf(sample);
     if (buffer == nullptr) {
         Reset();
     } else {

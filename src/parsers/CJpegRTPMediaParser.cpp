@@ -268,7 +268,7 @@ void CJpegRTPMediaParser::DeliverJpeg() {
     const uint32_t capacity = static_cast<uint32_t>(scanBytes + kHeaderArea);
     ipcapture::IHostMediaSample* sample = CreateSample(kFourCC, capacity);
     if (sample == nullptr) return;
-    uint8_t* buffer = sample->GetBuffer();
+    uint8_t* buffer = BufferOf(sample);
     // The header, the end-of-image marker and the scan data all fit in the
     // area asked for: the header takes at most 629 bytes.
     const std::size_t headerBytes = buffer != nullptr ? BuildHeader(buffer, kHeaderArea - sizeof kEndOfImage) : 0;

@@ -32,27 +32,64 @@ bool CRTPMediaParser::CheckBufferSize() {
     return false;
 }
 
+// Every call into the host is guarded: the host's trouble loses the picture
+// at hand, never the receiver thread that feeds the depacketizer.
+void CRTPMediaParser::ReportHostFailure() {
+    if (m_driver == nullptr) return;
+    try {
+        const DEVICE_INFO& device = m_driver->GetDeviceInfo();
+        const std::string label = device.Address + ":" + std::to_string(device.Port);
+        m_driver->DebugMessage(kLevelFailure, "%s: The host failed to take a picture of %s; it was dropped",
+                               "talvex::CRTPMediaParser::OfferSample", label.c_str());
+    } catch (...) {
+    }
+}
+
 ipcapture::IHostMediaSample* CRTPMediaParser::CreateSample(uint32_t fourcc, uint32_t bufferSize) {
     if (m_driver == nullptr || m_client == nullptr) return nullptr;
     ipcapture::IHostSampleAllocator* allocator = m_driver->GetSampleAllocator();
     if (allocator == nullptr) return nullptr;
-    return allocator->CreateSample(fourcc, bufferSize, m_sourceName.c_str());
+    try {
+        return allocator->CreateSample(fourcc, bufferSize, m_sourceName.c_str());
+    } catch (...) {
+        ReportHostFailure();
+        return nullptr;
+    }
+}
+
+uint8_t* CRTPMediaParser::BufferOf(ipcapture::IHostMediaSample* sample) {
+    try {
+        return sample->GetBuffer();
+    } catch (...) {
+        ReportHostFailure();
+        return nullptr;
+    }
 }
 
 bool CRTPMediaParser::OfferSample(ipcapture::IHostMediaSample* sample, uint32_t dataSize, uint32_t fourcc) {
     m_timeConverter.GetFrameTime(m_captureTime);
-    sample->SetWidth(m_width);
-    sample->SetHeight(m_height);
-    sample->SetSizeClass(PictureSizeClass(m_width, m_height));
-    sample->SetDataSize(dataSize);
-    if (fourcc != 0) sample->SetFourCC(fourcc);
-    sample->SetTime(&m_captureTime);
+    try {
+        sample->SetWidth(m_width);
+        sample->SetHeight(m_height);
+        sample->SetSizeClass(PictureSizeClass(m_width, m_height));
+        sample->SetDataSize(dataSize);
+        if (fourcc != 0) sample->SetFourCC(fourcc);
+        sample->SetTime(&m_captureTime);
+    } catch (...) {
+        ReportHostFailure();
+        return false;
+    }
     return m_client->OnFrame(sample);
 }
 
 void CRTPMediaParser::ReleaseSample(ipcapture::IHostMediaSample* sample) {
     ipcapture::IHostSampleAllocator* allocator = m_driver != nullptr ? m_driver->GetSampleAllocator() : nullptr;
-    if (allocator != nullptr && sample != nullptr) allocator->ReleaseSample(sample);
+    if (allocator == nullptr || sample == nullptr) return;
+    try {
+        allocator->ReleaseSample(sample);
+    } catch (...) {
+        ReportHostFailure();
+    }
 }
 
 }  // namespace talvex

@@ -37,6 +37,9 @@ public:
     uint32_t Width() const { return m_width; }
     uint32_t Height() const { return m_height; }
 
+private:
+    void ReportHostFailure();
+
 protected:
     // False when the packet does not directly follow the previous one.
     bool CheckSequence(const CRTPPacket& packet);
@@ -56,6 +59,8 @@ protected:
     // was created with. True when the client took it.
     bool OfferSample(ipcapture::IHostMediaSample* sample, uint32_t dataSize, uint32_t fourcc);
     void ReleaseSample(ipcapture::IHostMediaSample* sample);
+    // The sample's buffer, or null when the host has none (or fails).
+    uint8_t* BufferOf(ipcapture::IHostMediaSample* sample);
 
     uint16_t m_lastSequence = 0;
     bool m_firstPacket = true;

@@ -21,6 +21,11 @@ namespace {
 
 constexpr char kUserAgent[] = "User-Agent: Talvex\r\n";
 constexpr char kVersion[] = "RTSP/1.0\r\n";
+// The step in which a blocking receive looks at the stop event.
+constexpr uint32_t kReceiveSliceMs = 100;
+// What is left of a receive once a stop was asked for.
+constexpr uint32_t kReceiveAfterStopMs = 300;
+constexpr uint32_t kStatusUnsupportedTransport = 461;
 
 std::string ClientNonce() {
     uint8_t bytes[8];
@@ -63,6 +68,7 @@ bool CBaseRTSPClient::StartSession(const RTSPConnectionSettings& settings, IRTPR
     m_user = user;
     m_digestNonce.clear();
     m_nonceCount = 0;
+    m_outcome.store(EOutcome::Pending);
     if (Connect() && StartThread("RTSP Client Thread"))
         return true;
     StopSession();
@@ -105,11 +111,22 @@ void CBaseRTSPClient::Run() {
         return;
     if (m_user != nullptr)
         m_user->OnSdpParameters(m_parser.CodecParameters);
-    if (Transact(RTSP_SETUP) && !WaitForStop(0) && Transact(RTSP_PLAY) && m_transportMode != TRANSPORT_INTERLEAVED) {
+    if (!Transact(RTSP_SETUP)) {
+        if (m_parser.StatusCode == kStatusUnsupportedTransport)
+            m_outcome.store(EOutcome::TransportRefused);
+    } else if (m_transportMode == TRANSPORT_INTERLEAVED) {
+        // The answer to PLAY comes inside the stream that follows it.
+        m_outcome.store(EOutcome::Playing);
+        if (!WaitForStop(0))
+            Transact(RTSP_PLAY);
+    } else if (!WaitForStop(0) && Transact(RTSP_PLAY)) {
+        m_outcome.store(EOutcome::Playing);
         while (!WaitForStop(1000))
             KeepAlive();
     }
     Transact(RTSP_TEARDOWN);
+    if (m_outcome.load() == EOutcome::Playing)
+        m_outcome.store(EOutcome::Ended);
 }
 
 bool CBaseRTSPClient::Transact(uint32_t method) {
@@ -280,8 +297,7 @@ std::string CBaseRTSPClient::ReadResponse() {
     std::vector<char> buffer(512);
     for (;;) {
         std::size_t received = 0;
-        const platform::EIoResult result =
-            platform::Receive(m_socket, buffer.data(), ask, received, std::max<uint32_t>(m_settings.ReceiveTimeout, 1));
+        const platform::EIoResult result = ReceiveSome(buffer.data(), ask, received);
         if (result != platform::EIoResult::Ok || received == 0)
             break;
         answer.append(buffer.data(), received);
@@ -312,6 +328,26 @@ std::string CBaseRTSPClient::ReadResponse() {
     return answer;
 }
 
+platform::EIoResult CBaseRTSPClient::ReceiveSome(void* buffer, std::size_t capacity, std::size_t& received) {
+    const uint32_t limit = std::max<uint32_t>(m_settings.ReceiveTimeout, 1);
+    uint32_t waited = 0;
+    uint32_t afterStop = 0;
+    for (;;) {
+        if (WaitForStop(0)) {
+            if (afterStop >= kReceiveAfterStopMs)
+                return platform::EIoResult::TimedOut;
+            afterStop += kReceiveSliceMs;
+        }
+        if (waited >= limit)
+            return platform::EIoResult::TimedOut;
+        const uint32_t slice = std::min(kReceiveSliceMs, limit - waited);
+        const platform::EIoResult result = platform::Receive(m_socket, buffer, capacity, received, slice);
+        if (result != platform::EIoResult::TimedOut)
+            return result;
+        waited += slice;
+    }
+}
+
 void CBaseRTSPClient::KeepAlive() {
     const uint32_t interval = m_parser.SessionTimeout != 0 ? m_parser.SessionTimeout : m_settings.KeepAliveInterval;
     const uint32_t now = platform::TickCountMs();
@@ -327,7 +363,17 @@ bool CBaseRTSPClient::ReadInterleaved() {
     std::vector<uint8_t> buffer(8192);
     uint32_t quietMs = 0;
     const uint32_t step = std::min<uint32_t>(std::max<uint32_t>(m_settings.ReceiveTimeout, 1), 500);
+    const uint32_t interval = m_parser.SessionTimeout != 0 ? m_parser.SessionTimeout : m_settings.KeepAliveInterval;
+    uint32_t lastKeepAliveMs = platform::TickCountMs();
     while (!WaitForStop(0)) {
+        // The session lives only as long as the server hears from us; the
+        // answer comes inside the stream, where the frame reader skips it.
+        if (static_cast<uint64_t>(platform::TickCountMs() - lastKeepAliveMs) > static_cast<uint64_t>(interval) * 1000 / 2) {
+            const std::string request = BuildRequest(RTSP_OPTIONS);
+            if (platform::SendAll(m_socket, request.data(), request.size()) != platform::EIoResult::Ok)
+                return true;
+            lastKeepAliveMs = platform::TickCountMs();
+        }
         std::size_t received = 0;
         const platform::EIoResult result = platform::Receive(m_socket, buffer.data(), buffer.size(), received, step);
         if (result == platform::EIoResult::TimedOut) {

@@ -28,6 +28,15 @@ public:
     // As StartSession, with another transport (the interleaved fallback).
     bool StartSession(const RTSPConnectionSettings& settings, IRTPReceiverUser* user, uint32_t transportMode);
     void StopSession();
+    // Callable from any thread: the session thread stops waiting at once,
+    // sends its TEARDOWN and ends; StopSession then joins it promptly.
+    void Abort() { StopEvent().Set(); }
+
+    // How far the latest session came, for a channel that must tell a camera
+    // that refuses UDP from one that merely sends nothing.
+    enum class EOutcome { Pending, TransportRefused, Playing, Ended };
+    EOutcome Outcome() const { return m_outcome.load(); }
+    uint32_t TransportMode() const { return m_transportMode; }
 
     static const char* MethodName(uint32_t method);
 
@@ -43,6 +52,10 @@ protected:
     bool Transact(uint32_t method);
     bool SendRequest(uint32_t method);
     std::string ReadResponse();
+    // One receive within the receive time-out, polled in short slices so
+    // that a stop is seen; once a stop was asked for, only a short wait is
+    // left (for the TEARDOWN answer nobody needs).
+    platform::EIoResult ReceiveSome(void* buffer, std::size_t capacity, std::size_t& received);
     void KeepAlive();
 
     std::string BaseUrl() const;
@@ -57,6 +70,8 @@ protected:
     bool m_keepAliveSent = false;
     uint32_t m_transportMode = TRANSPORT_UDP;
     IRTPReceiverUser* m_user = nullptr;
+
+    std::atomic<EOutcome> m_outcome{EOutcome::Pending};
 
 private:
     std::string m_digestNonce;  // the nonce m_nonceCount counts uses of

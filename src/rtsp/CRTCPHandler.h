@@ -40,6 +40,8 @@ public:
     // Cycles + MaxSeq: the extended highest sequence number received.
     uint32_t ExtendedHighestSequence();
     uint32_t OwnSsrcValue() const;
+    // Whether the camera's RTCP reached this port since Start.
+    bool PeerHeard() const { return PeerKnown.load(); }
 
 protected:
     void Run() override;

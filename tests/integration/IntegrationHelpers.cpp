@@ -1,5 +1,6 @@
 #include "IntegrationHelpers.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +63,10 @@ bool CanProbePictures() { return false; }
 std::string ProbePictures(const std::vector<SFrame>&, const std::string&, int&, int&, int&) { return "not available here"; }
 
 std::string ProbeJpegPictures(const std::vector<SFrame>&, int&, int&, int&) { return "not available here"; }
+
+std::string ReadFrameCounters(const std::vector<SFrame>&, const std::string&, int, int, std::vector<uint32_t>&) {
+    return "not available here";
+}
 
 #else
 
@@ -128,6 +133,44 @@ std::string ProbePictures(const std::vector<SFrame>& frames, const std::string& 
     height = 0;
     std::sscanf(line.c_str(), "%d,%d,%d", &width, &height, &decodedFrames);
     std::remove(path);
+    return errors;
+}
+
+std::string ReadFrameCounters(const std::vector<SFrame>& frames, const std::string& format, int width, int height,
+                              std::vector<uint32_t>& counters) {
+    counters.clear();
+    if (width < 16 || height < 16) return "no picture size";
+    char input[] = "/tmp/wf-counters-in-XXXXXX";
+    char output[] = "/tmp/wf-counters-out-XXXXXX";
+    const int inFd = mkstemp(input);
+    const int outFd = mkstemp(output);
+    if (inFd < 0 || outFd < 0) return "cannot create a temporary file";
+    close(inFd);
+    close(outFd);
+    {
+        std::ofstream out(input, std::ios::binary);
+        for (const auto& frame : frames)
+            out.write(reinterpret_cast<const char*>(frame.data.data()), static_cast<std::streamsize>(frame.data.size()));
+    }
+    const std::string errors = Run("ffmpeg -v error -y -f " + format + " -i " + input +
+                                   " -f rawvideo -pix_fmt gray " + output + " 2>&1");
+    std::ifstream decoded(output, std::ios::binary);
+    const std::size_t frameBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    std::vector<uint8_t> luma(frameBytes);
+    // The simulator's code strip: sixteen cells across the top, most
+    // significant bit on the left, light for 1.
+    const int strip = std::min(std::max(8, (height / 12) / 8 * 8), height);
+    const int cell = width / 16;
+    while (decoded.read(reinterpret_cast<char*>(luma.data()), static_cast<std::streamsize>(frameBytes))) {
+        uint32_t code = 0;
+        for (int bit = 0; bit < 16; ++bit) {
+            const int value = luma[static_cast<std::size_t>(strip / 2 * width + bit * cell + cell / 2)];
+            code = code << 1 | (value > (235 + 16) / 2 ? 1u : 0u);
+        }
+        counters.push_back(code);
+    }
+    std::remove(input);
+    std::remove(output);
     return errors;
 }
 

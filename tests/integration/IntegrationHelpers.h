@@ -72,5 +72,9 @@ std::string ProbeJpegPictures(const std::vector<SFrame>& frames, int& decodedFra
 // "h264", "mjpeg").
 std::string ProbePictures(const std::vector<SFrame>& frames, const std::string& format, int& decodedFrames, int& width,
                           int& height);
+// Decodes the pictures with FFmpeg and reads back the frame counter the
+// simulator stamps into each (its code strip across the top, modulo 65536).
+std::string ReadFrameCounters(const std::vector<SFrame>& frames, const std::string& format, int width, int height,
+                              std::vector<uint32_t>& counters);
 
 }  // namespace wftest

@@ -274,6 +274,7 @@ std::optional<SCamSimPtz> CCamSimControl::Ptz(int channel) const {
 bool CCamSimControl::Pause() const { return CallOk("pause"); }
 bool CCamSimControl::Resume() const { return CallOk("resume"); }
 bool CCamSimControl::DropConnections() const { return CallOk("drop"); }
+bool CCamSimControl::SetUdpAllowed(bool allowed) const { return CallOk(allowed ? "udp-allow" : "udp-block"); }
 bool CCamSimControl::FailNext(int status, int count, const std::string& scope) const {
     return CallOk("fail?status=" + std::to_string(status) + "&count=" + std::to_string(count) + "&scope=" + scope);
 }

@@ -67,6 +67,8 @@ public:
     // The next count requests (scope "http", "rtsp" or "all") are answered with status.
     bool FailNext(int status, int count = 1, const std::string& scope = "http") const;
     bool SetReachable(bool reachable) const;
+    // Later RTSP sessions refuse (false) or offer RTP over UDP.
+    bool SetUdpAllowed(bool allowed) const;
     bool Reset() const;
     // The next count camera HTTP requests are answered only after ms milliseconds.
     bool DelayNext(int ms, int count = 1) const;

@@ -39,7 +39,8 @@ public:
         auto* hostSample = static_cast<CHostMediaSample*>(sample);
         SFrame frame;
         frame.data = hostSample->Data();
-        frame.fourcc = hostSample->fourcc;
+        // A sample keeps the code it was created with until one is set.
+        frame.fourcc = hostSample->fourcc != 0 ? hostSample->fourcc : hostSample->requestedFourCC;
         frame.width = hostSample->width;
         frame.height = hostSample->height;
         frame.sizeClass = hostSample->sizeClass;

@@ -44,6 +44,7 @@ SControlActions CCamSimApp::MakeActions() {
         std::lock_guard<std::mutex> lock(m_reachMutex);
         return m_reachable;
     };
+    actions.setUdpAllowed = [this](bool allowed) { m_rtsp.SetUdpAllowed(allowed); };
     actions.describePorts = [this](CJsonWriter& json) {
         json.Field("http_port", m_cameraEndpoint.Port())
             .Field("rtsp_port", m_rtsp.Port())

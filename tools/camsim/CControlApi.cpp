@@ -62,6 +62,8 @@ SCgiReply CControlApi::Handle(const std::string& path, const CgiParams& params) 
     if (action == "delay") return Delay(params);
     if (action == "unreachable") { m_actions.setReachable(false); return Ok(); }
     if (action == "reachable") { m_actions.setReachable(true); return Ok(); }
+    if (action == "udp-block") { m_actions.setUdpAllowed(false); return Ok(); }
+    if (action == "udp-allow") { m_actions.setUdpAllowed(true); return Ok(); }
     if (action == "reset") return Reset();
     return Error(404, "unknown control action");
 }
@@ -188,6 +190,7 @@ SCgiReply CControlApi::Delay(const CgiParams& params) {
 SCgiReply CControlApi::Reset() {
     m_faults.Reset();
     m_actions.setReachable(true);
+    m_actions.setUdpAllowed(true);
     m_actions.dropAll();
     m_state.Reset();
     m_log.Clear();

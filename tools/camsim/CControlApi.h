@@ -16,6 +16,7 @@ struct SControlActions {
     std::function<void(bool)> setReachable;     // close or reopen the camera's ports
     std::function<bool()> reachable;
     std::function<void(class CJsonWriter&)> describePorts;
+    std::function<void(bool)> setUdpAllowed;    // refuse (false) or offer RTP over UDP in RTSP sessions
 };
 
 // The test control API, under kPrefix (a path the camera itself never serves). Every answer

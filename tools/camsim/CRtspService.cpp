@@ -166,6 +166,15 @@ void CRtspService::OnVideoChanged(int channel) {
     gst_rtsp_media_factory_set_launch(m_channels[static_cast<std::size_t>(channel)]->factory, launch.c_str());
 }
 
+void CRtspService::SetUdpAllowed(bool allowed) {
+    if (!m_server) return;
+    const auto protocols = static_cast<GstRTSPLowerTrans>(
+        allowed ? GST_RTSP_LOWER_TRANS_UDP | GST_RTSP_LOWER_TRANS_UDP_MCAST | GST_RTSP_LOWER_TRANS_TCP
+                : GST_RTSP_LOWER_TRANS_TCP);
+    // The factory guards its protocols itself; new media take them.
+    for (const auto& context : m_channels) gst_rtsp_media_factory_set_protocols(context->factory, protocols);
+}
+
 void CRtspService::ConfigureMedia(int channel, GstRTSPMedia* media) {
     GstElement* bin = gst_rtsp_media_get_element(media);
     GstElement* appsrc = gst_bin_get_by_name_recurse_up(GST_BIN(bin), "feed");

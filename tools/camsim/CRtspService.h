@@ -37,6 +37,9 @@ public:
     void DropAll();
     // Closes or reopens the listening socket (on the same port).
     void SetListening(bool listening);
+    // A camera behind a firewall that drops UDP: later sessions refuse an
+    // RTP/UDP transport (461) and offer only RTP interleaved over RTSP.
+    void SetUdpAllowed(bool allowed);
 
 private:
     struct SChannelContext {
