@@ -43,5 +43,12 @@ if [[ $(id -u) -ne 0 ]]; then SUDO=sudo; fi
 if [[ $want_windows == 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -q
+# A mirror caught mid-sync fails one index now and serves it a moment later:
+# try again a few times, then go on with whatever indexes arrived, and let
+# the install itself say whether a package is really out of reach.
+for attempt in 1 2 3 4; do
+    if $SUDO apt-get update -q; then break; fi
+    echo "setup-deps: apt-get update failed (attempt $attempt of 4)" >&2
+    [[ $attempt -lt 4 ]] && sleep $((attempt * 5))
+done
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
