@@ -59,7 +59,6 @@ constexpr uint8_t kEndOfImage[] = {0xFF, 0xD9};
 //  Q >= 128, first fragment: | MBZ | precision | length (16) | tables ... |
 constexpr std::size_t kMainHeaderBytes = 8;
 constexpr uint8_t kRestartTypes = 64;
-constexpr uint8_t kTypeMask = 63;
 constexpr uint8_t kInBandQ = 128;
 constexpr uint8_t kDynamicQ = 255;
 constexpr std::size_t kTableBytes = 64;
