@@ -142,11 +142,16 @@ bool CPrepositionList::SaveAll() {
     CLockHolder storageHold(m_storage->Lock());
     m_storage->SetSavingFlag(false);
     m_storage->ClearChannel(m_channel);
+    // One entry the file cannot hold (a name the document refuses) must not
+    // cost the presets behind it: every other entry is still written, and the
+    // rewrite as a whole reports the failure. Entries are loaded by position,
+    // so the gap it leaves is harmless.
     bool ok = true;
-    for (std::size_t i = 0; i < m_order.size() && ok; ++i) {
+    for (std::size_t i = 0; i < m_order.size(); ++i) {
         std::string name;
-        ok = LookupName(m_order[i], name) &&
-             m_storage->WriteEntry(m_channel, static_cast<uint32_t>(i), CXMLPrepositionReader::SPreset{name, m_order[i]});
+        if (!LookupName(m_order[i], name) ||
+            !m_storage->WriteEntry(m_channel, static_cast<uint32_t>(i), CXMLPrepositionReader::SPreset{name, m_order[i]}))
+            ok = false;
     }
     m_storage->SetSavingFlag(true);
     // A rewrite that never reached the disk is not a success.

@@ -165,6 +165,22 @@ TEST_F(CPrepositionListTest, LoadSkipsSlotsOutOfRangeRepeatedOrMalformed) {
     EXPECT_EQ(camera.commands.back(), "save 1");
 }
 
+TEST_F(CPrepositionListTest, ANameTheFileCannotHoldCostsNoOtherPreset) {
+    auto list = MakeList(0, 4, OpenStorage());
+    ASSERT_EQ(list->AddPreposition("A"), kPtzOk);
+    list->ClearCurrent();
+    // A control character passes the name check but no XML file can hold it.
+    EXPECT_EQ(list->AddPreposition("bad\x01"), kPtzNotPosted);
+    list->ClearCurrent();
+    ASSERT_EQ(list->AddPreposition("C"), kPtzOk);
+    list->ClearCurrent();
+    EXPECT_FALSE(list->RemovePreset("A")) << "the rewrite could not hold every entry";
+    EXPECT_EQ(Names(*list), (std::vector<std::string>{"bad\x01", "C"}));
+
+    auto restarted = MakeList(0, 4, OpenStorage());
+    EXPECT_EQ(Names(*restarted), std::vector<std::string>{"C"});
+}
+
 TEST_F(CPrepositionListTest, ReportsAFailedRewriteAndAMissingStorage) {
     auto storage = OpenStorage();
     auto list = MakeList(0, 4, storage);
