@@ -63,7 +63,8 @@ TEST(CMjpegHttpChannelTest, StopBreaksAHangingConfigurationOrStream) {
 
 TEST(CMjpegHttpChannelTest, ACameraThatRefusesEveryLoginIsNotHammered) {
     // Many cameras lock an account after a few failed logins: while no
-    // picture comes, attempts start at most once a second.
+    // picture comes, attempts start at most once a second, counted over ten
+    // seconds so that the reconnect pause is inside the window too.
     CLoopbackHttpServer camera;
     ASSERT_TRUE(camera.Listening());
     camera.SetHandler([](const SLoopbackRequest&) {
@@ -81,7 +82,7 @@ TEST(CMjpegHttpChannelTest, ACameraThatRefusesEveryLoginIsNotHammered) {
     talvex::CMjpegHttpChannel channel(0, &sink, &driver);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(channel.Start(talvex::CaptureSettings{40, 50, 640, 480}));
-    std::this_thread::sleep_for(3s);
+    std::this_thread::sleep_for(10s);
     channel.Stop();
     const auto elapsedMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
