@@ -49,6 +49,8 @@ CMpegMediaParser::CMpegMediaParser(IMediaReceiver* receiver, IDriver* driver, st
 
 CMpegMediaParser::~CMpegMediaParser() { platform::FreeModule(m_library); }
 
+bool CMpegMediaParser::UsesHeaderLibrary() const { return m_parseHeader != &BuiltInHeaderParser; }
+
 void CMpegMediaParser::Parse(const std::vector<uint8_t>& chunk) {
     m_frameBuffer.insert(m_frameBuffer.end(), chunk.begin(), chunk.end());
     Scan();

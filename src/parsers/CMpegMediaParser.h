@@ -42,7 +42,8 @@ public:
 
     // True when the external header parser was found; false means the
     // built-in reader gives the picture size.
-    bool UsesHeaderLibrary() const { return m_library != nullptr && m_parseHeader != nullptr; }
+    // True when picture sizes come from the external library, not the built-in reader.
+    bool UsesHeaderLibrary() const;
     const std::vector<uint8_t>& ConfigHeader() const { return m_configHeader; }
 
 private:

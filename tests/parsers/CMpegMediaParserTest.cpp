@@ -157,9 +157,21 @@ TEST_F(CMpegMediaParserTest, TheHeaderLibraryGivesThePictureSizeWhenItIsThere) {
         EXPECT_EQ(receiver.samples[0].width, 1234u);
         EXPECT_EQ(receiver.samples[0].height, 567u);
     }
-    CCollectingReceiver receiver;
-    CMpegMediaParser parser(&receiver, &driver, "Wrenfield", kNoLibrary);
-    EXPECT_FALSE(parser.UsesHeaderLibrary());
+    // No library, or a library without the entry: the built-in reader's size.
+#if defined(_WIN32)
+    const char* withoutEntry = "kernel32.dll";
+#else
+    const char* withoutEntry = "libm.so.6";
+#endif
+    for (const std::string& library : {kNoLibrary, std::string(withoutEntry)}) {
+        CCollectingReceiver receiver;
+        CMpegMediaParser parser(&receiver, &driver, "Wrenfield", library);
+        EXPECT_FALSE(parser.UsesHeaderLibrary()) << library;
+        parser.Parse(stream);
+        ASSERT_FALSE(receiver.samples.empty()) << library;
+        EXPECT_EQ(receiver.samples[0].width, 176u) << library;
+        EXPECT_EQ(receiver.samples[0].height, 144u) << library;
+    }
 }
 
 TEST_F(CMpegMediaParserTest, SampleCapacitiesFollowTheSizeSteps) {
