@@ -351,6 +351,23 @@ TEST_F(CHttpSenderTest, AHeadThatNeverEndsFailsAfterTheResponseTimeOut) {
     EXPECT_FALSE(send.get());
 }
 
+TEST_F(CHttpSenderTest, AHeadIsTakenUpToSixtyFourKibibytesAndRefusedBeyond) {
+    if (RunningUnderWine()) GTEST_SKIP() << "WinHTTP bounds a head by its own size limit";
+    // Many 1 KiB header lines, sent at once: only the size of the whole head
+    // can refuse them, never the time-out.
+    const std::string filler(1000, 'x');
+    for (const int lines : {56, 72}) {
+        std::vector<std::string> headers;
+        for (int i = 0; i < lines; ++i) headers.push_back("X-Filler-" + std::to_string(i) + ": " + filler);
+        m_camera.Enqueue(Reply(200, "Model=HLC_79M\r\n", headers));
+        CHttpSender sender(Device(m_camera.Port(), kUser, 20000));
+        const auto start = std::chrono::steady_clock::now();
+        const bool taken = sender.Get("/GetCameraType.cgi");
+        EXPECT_EQ(taken, lines * 1000 < 64 * 1024) << lines << " lines";
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << lines << " lines";
+    }
+}
+
 TEST_F(CHttpSenderTest, ReadChunkDeliversALongChunkedBodyInPiecesOfAtMostChunkSize) {
     std::string body;
     for (int i = 0; i < 200000; ++i) body += static_cast<char>('a' + i % 26);
