@@ -1,6 +1,8 @@
 // The UDP client, the RTP receiver and the RTCP handler over loopback UDP.
 #include <gtest/gtest.h>
 
+#include "CRecordingLog.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -166,7 +168,8 @@ TEST(RtpTransportTest, ReceiverDeliversInArrivalOrderAcrossRestarts) {
 }
 
 TEST(RtpTransportTest, FullQueueDropsTheOldestAndCountsThem) {
-    CRTPReceiver receiver(nullptr);
+    wftest::CRecordingLog log;
+    CRTPReceiver receiver(&log);
     CReceiverUser user;
     receiver.User = &user;
     ASSERT_NE(OpenOnFreePort([&](uint16_t p) { return receiver.Start(p); }), 0);
@@ -181,6 +184,9 @@ TEST(RtpTransportTest, FullQueueDropsTheOldestAndCountsThem) {
         receiver.OnDatagram(face, {kLoopback, 1}, p.data(), p.size());
     }
     EXPECT_EQ(receiver.DroppedPackets(), kExtra);
+    // One line for the whole burst, not one per dropped packet.
+    ASSERT_EQ(log.Lines().size(), 1u);
+    EXPECT_NE(log.Lines()[0].text.find("full, dropping the oldest packets"), std::string::npos) << log.Lines()[0].text;
     {
         std::lock_guard<std::mutex> lock(user.Mutex);
         user.Hold = false;
