@@ -69,6 +69,11 @@ public:
     bool SetReachable(bool reachable) const;
     // Later RTSP sessions refuse (false) or offer RTP over UDP.
     bool SetUdpAllowed(bool allowed) const;
+    // Later RTSP sessions are answered as usual over UDP, but none of their RTP or RTCP reaches
+    // the client's ports (undone by SetUdpAllowed(true) and Reset).
+    bool DropUdp() const;
+    // Client UDP destinations the simulator withheld so far; -1 when it does not answer.
+    long long WithheldUdpDestinations() const;
     bool Reset() const;
     // The next count camera HTTP requests are answered only after ms milliseconds.
     bool DelayNext(int ms, int count = 1) const;

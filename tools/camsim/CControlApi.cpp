@@ -63,7 +63,12 @@ SCgiReply CControlApi::Handle(const std::string& path, const CgiParams& params) 
     if (action == "unreachable") { m_actions.setReachable(false); return Ok(); }
     if (action == "reachable") { m_actions.setReachable(true); return Ok(); }
     if (action == "udp-block") { m_actions.setUdpAllowed(false); return Ok(); }
-    if (action == "udp-allow") { m_actions.setUdpAllowed(true); return Ok(); }
+    if (action == "udp-drop") { m_faults.SetUdpDropped(true); return Ok(); }
+    if (action == "udp-allow") {
+        m_actions.setUdpAllowed(true);
+        m_faults.SetUdpDropped(false);
+        return Ok();
+    }
     if (action == "reset") return Reset();
     return Error(404, "unknown control action");
 }
@@ -85,6 +90,8 @@ SCgiReply CControlApi::Status() const {
         .Field("reachable", m_actions.reachable())
         .Field("forced_pending", m_faults.PendingForcedCount())
         .Field("delays_pending", m_faults.PendingDelayCount())
+        .Field("udp_dropped", m_faults.UdpDropped())
+        .Field("udp_withheld", m_faults.WithheldDestinations())
         .EndObject();
     return Json(json);
 }

@@ -42,6 +42,8 @@ int CFaultState::PendingDelayCount() const {
 
 void CFaultState::Reset() {
     m_paused.store(false);
+    m_udpDropped.store(false);
+    m_withheldDestinations.store(0);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_forcedCount = 0;
     m_forcedStatus = 0;

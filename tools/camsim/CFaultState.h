@@ -35,6 +35,15 @@ public:
     int TakeDelayMs();
     int PendingDelayCount() const;
 
+    // A firewall that drops UDP on the way to the client while RTSP passes: sessions that start
+    // playing while this is on get every request answered as usual, yet none of their RTP or RTCP
+    // is sent to the client's UDP ports. Interleaved sessions are not touched.
+    void SetUdpDropped(bool dropped) { m_udpDropped.store(dropped); }
+    bool UdpDropped() const { return m_udpDropped.load(); }
+    // One client UDP destination (an RTP or an RTCP port) was withheld.
+    void CountWithheldDestination() { ++m_withheldDestinations; }
+    std::uint64_t WithheldDestinations() const { return m_withheldDestinations.load(); }
+
     void Reset();
 
 private:
@@ -46,6 +55,8 @@ private:
     EScope m_forcedScope = EScope::Http;
     int m_delayMs = 0;
     int m_delayCount = 0;
+    std::atomic<bool> m_udpDropped{false};
+    std::atomic<std::uint64_t> m_withheldDestinations{0};
 };
 
 }  // namespace camsim
