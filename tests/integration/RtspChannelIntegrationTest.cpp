@@ -210,6 +210,9 @@ TEST_F(RtspChannelIntegrationTest, PausedCameraIsLostOnceAndComesBackAtTheNewSiz
     while (std::chrono::steady_clock::now() < until && !bigger()) std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(bigger()) << Transcript(driver.sink);
     EXPECT_TRUE(driver.Video()->StopChannel(0));
+    // UDP was heard before the pause: silence from then on is a paused
+    // camera, never a firewall.
+    EXPECT_EQ(driver.sink.Count("its stream now comes over the RTSP connection"), 0u) << Transcript(driver.sink);
 }
 
 TEST_F(RtspChannelIntegrationTest, ACameraThatRefusesUdpStreamsInterleaved) {
@@ -372,6 +375,67 @@ TEST_F(RtspChannelIntegrationTest, AStopEndsAStalledConfigurationRequestAtOnce) 
     }
     EXPECT_EQ(fake.Count("cannot be stopped"), 0u);
     EXPECT_EQ(sink.FrameCount(), 0u);
+}
+
+// A camera behind a firewall that passes RTSP and drops the UDP behind it:
+// every session plays, nothing reaches the ports. Two such sessions, and the
+// channel takes its stream over the RTSP connection, once, with every
+// picture after that.
+TEST_F(RtspChannelIntegrationTest, AChannelWhoseUdpIsDroppedSwitchesToInterleavedAfterTwoSilentSessions) {
+    constexpr std::size_t kPictures = 50;
+    m_camsim = std::make_unique<wftest::CCameraUnderTest>(
+        std::vector<std::string>{"--codec", "h264", "--size", "320x240", "--fps", "25", "--auth", "digest", "--user",
+                                 "admin", "--password", "secret"},
+        1);
+    ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
+    m_control = std::make_unique<CCamSimControl>(m_camsim->ControlPort());
+    ASSERT_TRUE(m_control->DropUdp());
+    wftest::CFakeDriver fake;
+    wftest::CHostSampleAllocator allocator;
+    fake.allocator = &allocator;
+    fake.streamType = kH264.streamType;
+    fake.device.Port = static_cast<uint16_t>(m_camsim->HttpPort());
+    fake.device.UserName = "admin";
+    fake.device.Password = "secret";
+    fake.device.ReceiveTimeout = 4000;
+    CHostFrameSink sink;
+    talvex::CaptureSettings settings;
+    settings.FrameIntervalMs = 40;
+    settings.Quality = 50;
+    settings.Width = 320;
+    settings.Height = 240;
+    {
+        talvex::CH264ChannelRTSP channel(0, &sink, &fake);
+        ASSERT_TRUE(channel.Start(settings));
+        ASSERT_TRUE(sink.WaitForFrames(kPictures, 60s));
+        channel.Stop();
+        EXPECT_TRUE(channel.Interleaved());
+    }
+    const std::string kSwitch =
+        "talvex::CBaseRTSPChannel::StopStreaming: No UDP reaches Camera 127.0.0.1; its stream now comes over the "
+        "RTSP connection";
+    std::size_t switches = 0;
+    for (const auto& line : fake.Lines()) {
+        if (line.text.find("its stream now comes over") == std::string::npos) continue;
+        ++switches;
+        EXPECT_EQ(line.level, kLevelInformation);
+        EXPECT_EQ(line.text, kSwitch);
+    }
+    EXPECT_EQ(switches, 1u);
+    // Two sessions played over UDP (their RTP and RTCP ports withheld), the
+    // third interleaved, and no other.
+    std::size_t plays = 0;
+    for (const SCamSimRequest& r : m_control->Requests())
+        if (r.protocol == "rtsp" && r.method == "PLAY") ++plays;
+    EXPECT_EQ(plays, 3u);
+    EXPECT_EQ(m_control->WithheldUdpDestinations(), 4);
+    EXPECT_EQ(sink.signalLost.load(), 1) << "the silent sessions are one loss";
+    const auto frames = sink.Frames();
+    ASSERT_GE(frames.size(), kPictures);
+    EXPECT_EQ(frames[0].fourcc, kH264.keyFourCC);
+    for (std::size_t i = 1; i < frames.size(); ++i) EXPECT_LT(TimeOf(frames[i - 1]), TimeOf(frames[i])) << i;
+    ExpectNoPictureLost(frames, 0);
+    EXPECT_EQ(allocator.created.load(), allocator.released.load());
 }
 
 // Sends RTP packets from a loopback address of the test's choosing.
