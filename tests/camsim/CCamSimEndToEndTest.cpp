@@ -396,4 +396,47 @@ TEST(CCamSimEndToEndTest, DroppedUdpAnswersEverySessionButSendsNothingToItsPorts
     EXPECT_EQ(control.WithheldUdpDestinations(), 2);
 }
 
+// A held RTSP request is read but answered only after its time or once released; a hold for
+// one method lets the others through.
+TEST(CCamSimEndToEndTest, AHeldRtspRequestIsAnsweredAfterItsTimeOrOnceReleased) {
+    CCamSimProcess sim;
+    ASSERT_TRUE(sim.Started()) << sim.Error();
+    CCamSimControl control(sim.ControlPort());
+    const std::string url = sim.RtspUrl("/live1");
+    const auto request = [&](const char* method, int cseq) {
+        return std::string(method) + " " + url + " RTSP/1.0\r\nCSeq: " + std::to_string(cseq) + "\r\n\r\n";
+    };
+    const auto answer = [](CRawConnection& connection, std::chrono::milliseconds within) {
+        std::string text;
+        const auto deadline = std::chrono::steady_clock::now() + within;
+        while (text.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+            text += connection.Receive(50ms);
+        return text;
+    };
+    EXPECT_EQ(control.Call("rtsp-hold?ms=10&method=RECORD").status, 400);
+    EXPECT_EQ(control.Call("rtsp-hold?ms=60001").status, 400);
+
+    ASSERT_TRUE(control.HoldRtspNext(0, 1, "DESCRIBE"));
+    CRawConnection connection(sim.RtspPort());
+    ASSERT_TRUE(connection.Send(request("OPTIONS", 1)));
+    EXPECT_NE(answer(connection, 3s).find("RTSP/1.0 200 OK"), std::string::npos) << "not the held method";
+    ASSERT_TRUE(connection.Send(request("DESCRIBE", 2)));
+    EXPECT_EQ(answer(connection, 1500ms), "");
+    EXPECT_EQ(control.HeldRtspRequests(), 1);
+    ASSERT_TRUE(control.ReleaseRtsp());
+    EXPECT_NE(answer(connection, 5s).find("RTSP/1.0 200 OK"), std::string::npos);
+    EXPECT_EQ(control.HeldRtspRequests(), 0);
+
+    ASSERT_TRUE(control.HoldRtspNext(1000));
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(connection.Send(request("DESCRIBE", 3)));
+    EXPECT_NE(answer(connection, 5s).find("CSeq: 3"), std::string::npos);
+    const auto waited = std::chrono::steady_clock::now() - sent;
+    EXPECT_GE(waited, 1000ms);
+    EXPECT_LT(waited, 4s);
+    ASSERT_TRUE(connection.Send(request("DESCRIBE", 4)));
+    EXPECT_NE(answer(connection, 800ms).find("CSeq: 4"), std::string::npos) << "one hold, one request";
+    EXPECT_TRUE(sim.Stop());
+}
+
 }  // namespace

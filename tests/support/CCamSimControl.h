@@ -74,6 +74,13 @@ public:
     bool DropUdp() const;
     // Client UDP destinations the simulator withheld so far; -1 when it does not answer.
     long long WithheldUdpDestinations() const;
+    // The next count RTSP requests of method (any when empty) are answered only after ms
+    // milliseconds, or (ms 0) once released.
+    bool HoldRtspNext(int ms, int count = 1, const std::string& method = "") const;
+    // Lets every held RTSP request be answered and cancels the holds not yet taken.
+    bool ReleaseRtsp() const;
+    // RTSP requests held at this moment; -1 when the simulator does not answer.
+    int HeldRtspRequests() const;
     bool Reset() const;
     // The next count camera HTTP requests are answered only after ms milliseconds.
     bool DelayNext(int ms, int count = 1) const;

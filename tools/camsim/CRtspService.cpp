@@ -251,6 +251,9 @@ GstRTSPStatusCode CRtspService::OnRequest(GstRTSPContext* ctx) {
     if (ctx->request &&
         gst_rtsp_message_get_header(ctx->request, GST_RTSP_HDR_AUTHORIZATION, &authorization, 0) == GST_RTSP_OK)
         entry.authorization = authorization;  // owned by the message
+    // A stalled answer: the request was read, its answer comes late. Holding it here keeps
+    // GStreamer's own handling untouched (nothing is refused), it merely starts later.
+    if (const auto holdMs = m_faults.TakeRtspHold(entry.method)) m_faults.WaitRtspHold(*holdMs);
     // GStreamer 1.22 frees a message it does not own when an OPTIONS hook refuses the request,
     // so forced answers start with the first request after OPTIONS.
     const auto forced = method == GST_RTSP_OPTIONS ? std::nullopt : m_faults.TakeForcedStatus(CFaultState::EScope::Rtsp);
@@ -267,6 +270,8 @@ GstRTSPStatusCode CRtspService::OnRequest(GstRTSPContext* ctx) {
 
 void CRtspService::DropAll() {
     if (!m_server) return;
+    // A held request must have moved on before its client is closed under it.
+    m_faults.ReleaseRtspHolds(std::chrono::seconds(2));
     RunOnLoop([this] {
         gst_rtsp_server_client_filter(m_server, &RemoveClient, nullptr);
         GstRTSPSessionPool* pool = gst_rtsp_server_get_session_pool(m_server);
