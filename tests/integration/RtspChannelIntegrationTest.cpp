@@ -1,7 +1,8 @@
 // H.264, MJPEG and MPEG-4 cameras over RTSP end to end: the host starts inputs
 // of a simulated camera or video server with Digest logins and receives
 // whole pictures, in order and none lost; a paused camera is reported lost
-// once and comes back; a camera whose UDP never arrives streams interleaved.
+// once and comes back; a camera whose UDP never arrives streams interleaved;
+// a stop ends an RTSP answer the camera holds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -435,6 +436,82 @@ TEST_F(RtspChannelIntegrationTest, AChannelWhoseUdpIsDroppedSwitchesToInterleave
     EXPECT_EQ(frames[0].fourcc, kH264.keyFourCC);
     for (std::size_t i = 1; i < frames.size(); ++i) EXPECT_LT(TimeOf(frames[i - 1]), TimeOf(frames[i])) << i;
     ExpectNoPictureLost(frames, 0);
+    EXPECT_EQ(allocator.created.load(), allocator.released.load());
+}
+
+// A camera that reads the request for a new session and never answers it:
+// the stop (and the reconfiguration before it) ends the wait at once, with
+// time-outs of a minute that only an aborted wait returns long before, and
+// each round shows the host the same lines and calls.
+TEST_F(RtspChannelIntegrationTest, StopAndReconfigureEndAnRtspAnswerTheCameraHolds) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    constexpr int kRounds = 2;
+#else
+    constexpr int kRounds = 3;
+#endif
+    constexpr auto kPrompt = 5s;
+    m_camsim = std::make_unique<wftest::CCameraUnderTest>(
+        std::vector<std::string>{"--codec", "h264", "--size", "320x240", "--fps", "25", "--auth", "digest", "--user",
+                                 "admin", "--password", "secret"},
+        1);
+    ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
+    m_control = std::make_unique<CCamSimControl>(m_camsim->ControlPort());
+    wftest::CFakeDriver fake;
+    wftest::CHostSampleAllocator allocator;
+    fake.allocator = &allocator;
+    fake.streamType = kH264.streamType;
+    fake.device.Port = static_cast<uint16_t>(m_camsim->HttpPort());
+    fake.device.UserName = "admin";
+    fake.device.Password = "secret";
+    fake.device.ConnectTimeout = 60000;
+    fake.device.ReceiveTimeout = 60000;
+    CHostFrameSink sink;
+    talvex::CaptureSettings settings;
+    settings.FrameIntervalMs = 40;
+    settings.Quality = 50;
+    settings.Width = 320;
+    settings.Height = 240;
+    const auto linesOf = [&](std::size_t from) {
+        std::vector<std::string> lines;
+        const auto all = fake.Lines();
+        for (std::size_t i = from; i < all.size(); ++i) lines.push_back(std::to_string(all[i].level) + " " + all[i].text);
+        return lines;
+    };
+    std::vector<std::string> first;
+    {
+        talvex::CH264ChannelRTSP channel(0, &sink, &fake);
+        for (int round = 0; round < kRounds; ++round) {
+            SCOPED_TRACE(round);
+            const std::size_t linesBefore = fake.Lines().size();
+            ASSERT_TRUE(channel.Start(settings));
+            ASSERT_TRUE(sink.WaitForFrames(sink.FrameCount() + 3, 30s));
+            ASSERT_TRUE(m_control->HoldRtspNext(0, 1, "DESCRIBE"));
+            auto started = std::chrono::steady_clock::now();
+            ASSERT_TRUE(channel.Reconfigure(settings));
+            EXPECT_LT(std::chrono::steady_clock::now() - started, kPrompt);
+            // The new session's request has arrived and waits for its answer.
+            const auto deadline = std::chrono::steady_clock::now() + 20s;
+            while (m_control->HeldRtspRequests() != 1 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(20ms);
+            ASSERT_EQ(m_control->HeldRtspRequests(), 1);
+            const std::size_t pictures = sink.FrameCount();
+            started = std::chrono::steady_clock::now();
+            auto stop = std::async(std::launch::async, [&] { channel.Stop(); });
+            ASSERT_EQ(stop.wait_for(30s), std::future_status::ready);
+            EXPECT_LT(std::chrono::steady_clock::now() - started, kPrompt);
+            ASSERT_TRUE(m_control->ReleaseRtsp());
+            EXPECT_EQ(sink.FrameCount(), pictures) << "no picture after the stop";
+            EXPECT_EQ(sink.signalLost.load(), 0);
+            const auto lines = linesOf(linesBefore);
+            if (round == 0)
+                first = lines;
+            else
+                EXPECT_EQ(lines, first);
+        }
+    }
+    EXPECT_EQ(first, (std::vector<std::string>{
+                         "3 talvex::CBaseCameraChannel::SetCameraState: Camera 127.0.0.1 is online",
+                         "3 talvex::CBaseCameraChannel::SetCameraState: Camera 127.0.0.1 is offline. Channel was stopped"}));
     EXPECT_EQ(allocator.created.load(), allocator.released.load());
 }
 
