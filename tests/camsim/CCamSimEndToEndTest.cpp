@@ -248,6 +248,8 @@ public:
     }
 
     std::string Base() const { return "rtsp://127.0.0.1:" + std::to_string(m_port) + m_path; }
+    // Whatever else arrives on the connection (interleaved media after PLAY).
+    std::string ReceiveMore(std::chrono::milliseconds timeout) { return m_connection.Receive(timeout); }
 
 private:
     static bool Complete(const std::string& answer) {
@@ -336,6 +338,105 @@ TEST(CCamSimEndToEndTest, ADriverStyleDigestSessionGetsRtpAndRtcpOnItsSetupPorts
     ASSERT_GE(report.size(), 8u);
     EXPECT_EQ(static_cast<unsigned char>(report[1]), 200) << "a sender report";
     EXPECT_NE(client.Request("TEARDOWN", client.Base(), "").find("RTSP/1.0 200 OK"), std::string::npos);
+}
+
+// The firewall that drops UDP: the session is answered exactly as always, the media never
+// reaches the ports the client named, an interleaved session on the same camera streams, and
+// allowing UDP again serves the next session normally.
+TEST(CCamSimEndToEndTest, DroppedUdpAnswersEverySessionButSendsNothingToItsPorts) {
+    CCamSimProcess sim({"--auth", "digest", "--size", "320x240"});
+    ASSERT_TRUE(sim.Started()) << sim.Error();
+    CCamSimControl control(sim.ControlPort());
+    ASSERT_TRUE(control.DropUdp());
+    const auto udpSession = [&](CUdpPort& rtp, CUdpPort& rtcp) {
+        CDriverStyleRtspClient client(sim.RtspPort(), "/live1");
+        client.Request("DESCRIBE", client.Base(), "Accept: application/sdp\r\n");
+        const std::string describe = client.Request("DESCRIBE", client.Base(), "Accept: application/sdp\r\n");
+        std::smatch media;
+        EXPECT_TRUE(std::regex_search(describe, media, std::regex("m=video[^]*a=control:(\\S+)"))) << describe;
+        const std::string ports = std::to_string(rtp.Port()) + "-" + std::to_string(rtcp.Port());
+        const std::string setup = client.Request("SETUP", client.Base() + "/" + media[1].str(),
+                                                 "Transport: RTP/AVP;unicast;client_port=" + ports + "\r\n");
+        EXPECT_NE(setup.find("RTSP/1.0 200 OK"), std::string::npos) << setup;
+        EXPECT_NE(setup.find("client_port=" + ports), std::string::npos) << setup;
+        EXPECT_NE(client.Request("PLAY", client.Base(), "Range: npt=0.000-\r\n").find("RTSP/1.0 200 OK"), std::string::npos);
+        const std::string packet = rtp.Receive(3s);
+        EXPECT_NE(client.Request("TEARDOWN", client.Base(), "").find("RTSP/1.0 200 OK"), std::string::npos);
+        return packet;
+    };
+    {
+        CUdpPort rtp, rtcp;
+        ASSERT_TRUE(rtp.Bind(0));
+        ASSERT_TRUE(rtcp.Bind(rtp.Port() + 1));
+        EXPECT_EQ(udpSession(rtp, rtcp), "");
+        EXPECT_EQ(rtcp.Receive(0ms), "");
+        EXPECT_EQ(control.WithheldUdpDestinations(), 2) << "its RTP and its RTCP port";
+    }
+    {
+        CDriverStyleRtspClient client(sim.RtspPort(), "/live1");
+        client.Request("DESCRIBE", client.Base(), "Accept: application/sdp\r\n");
+        const std::string describe = client.Request("DESCRIBE", client.Base(), "Accept: application/sdp\r\n");
+        std::smatch media;
+        ASSERT_TRUE(std::regex_search(describe, media, std::regex("m=video[^]*a=control:(\\S+)"))) << describe;
+        const std::string setup = client.Request("SETUP", client.Base() + "/" + media[1].str(),
+                                                 "Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n");
+        ASSERT_NE(setup.find("RTSP/1.0 200 OK"), std::string::npos) << setup;
+        std::string stream = client.Request("PLAY", client.Base(), "Range: npt=0.000-\r\n");
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (stream.find(std::string("$\0", 2)) == std::string::npos && std::chrono::steady_clock::now() < deadline)
+            stream += client.ReceiveMore(500ms);
+        EXPECT_NE(stream.find(std::string("$\0", 2)), std::string::npos) << "RTP on interleaved channel 0";
+    }
+    EXPECT_EQ(control.WithheldUdpDestinations(), 2);
+    ASSERT_TRUE(control.SetUdpAllowed(true));
+    CUdpPort rtp, rtcp;
+    ASSERT_TRUE(rtp.Bind(0));
+    ASSERT_TRUE(rtcp.Bind(rtp.Port() + 1));
+    EXPECT_GE(udpSession(rtp, rtcp).size(), 12u);
+    EXPECT_EQ(control.WithheldUdpDestinations(), 2);
+}
+
+// A held RTSP request is read but answered only after its time or once released; a hold for
+// one method lets the others through.
+TEST(CCamSimEndToEndTest, AHeldRtspRequestIsAnsweredAfterItsTimeOrOnceReleased) {
+    CCamSimProcess sim;
+    ASSERT_TRUE(sim.Started()) << sim.Error();
+    CCamSimControl control(sim.ControlPort());
+    const std::string url = sim.RtspUrl("/live1");
+    const auto request = [&](const char* method, int cseq) {
+        return std::string(method) + " " + url + " RTSP/1.0\r\nCSeq: " + std::to_string(cseq) + "\r\n\r\n";
+    };
+    const auto answer = [](CRawConnection& connection, std::chrono::milliseconds within) {
+        std::string text;
+        const auto deadline = std::chrono::steady_clock::now() + within;
+        while (text.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+            text += connection.Receive(50ms);
+        return text;
+    };
+    EXPECT_EQ(control.Call("rtsp-hold?ms=10&method=RECORD").status, 400);
+    EXPECT_EQ(control.Call("rtsp-hold?ms=60001").status, 400);
+
+    ASSERT_TRUE(control.HoldRtspNext(0, 1, "DESCRIBE"));
+    CRawConnection connection(sim.RtspPort());
+    ASSERT_TRUE(connection.Send(request("OPTIONS", 1)));
+    EXPECT_NE(answer(connection, 3s).find("RTSP/1.0 200 OK"), std::string::npos) << "not the held method";
+    ASSERT_TRUE(connection.Send(request("DESCRIBE", 2)));
+    EXPECT_EQ(answer(connection, 1500ms), "");
+    EXPECT_EQ(control.HeldRtspRequests(), 1);
+    ASSERT_TRUE(control.ReleaseRtsp());
+    EXPECT_NE(answer(connection, 5s).find("RTSP/1.0 200 OK"), std::string::npos);
+    EXPECT_EQ(control.HeldRtspRequests(), 0);
+
+    ASSERT_TRUE(control.HoldRtspNext(1000));
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(connection.Send(request("DESCRIBE", 3)));
+    EXPECT_NE(answer(connection, 5s).find("CSeq: 3"), std::string::npos);
+    const auto waited = std::chrono::steady_clock::now() - sent;
+    EXPECT_GE(waited, 1000ms);
+    EXPECT_LT(waited, 4s);
+    ASSERT_TRUE(connection.Send(request("DESCRIBE", 4)));
+    EXPECT_NE(answer(connection, 800ms).find("CSeq: 4"), std::string::npos) << "one hold, one request";
+    EXPECT_TRUE(sim.Stop());
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // H.264, MJPEG and MPEG-4 cameras over RTSP end to end: the host starts inputs
 // of a simulated camera or video server with Digest logins and receives
 // whole pictures, in order and none lost; a paused camera is reported lost
-// once and comes back; a camera whose UDP never arrives streams interleaved.
+// once and comes back; a camera whose UDP never arrives streams interleaved;
+// a stop ends an RTSP answer the camera holds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -210,6 +211,9 @@ TEST_F(RtspChannelIntegrationTest, PausedCameraIsLostOnceAndComesBackAtTheNewSiz
     while (std::chrono::steady_clock::now() < until && !bigger()) std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(bigger()) << Transcript(driver.sink);
     EXPECT_TRUE(driver.Video()->StopChannel(0));
+    // UDP was heard before the pause: silence from then on is a paused
+    // camera, never a firewall.
+    EXPECT_EQ(driver.sink.Count("its stream now comes over the RTSP connection"), 0u) << Transcript(driver.sink);
 }
 
 TEST_F(RtspChannelIntegrationTest, ACameraThatRefusesUdpStreamsInterleaved) {
@@ -372,6 +376,154 @@ TEST_F(RtspChannelIntegrationTest, AStopEndsAStalledConfigurationRequestAtOnce) 
     }
     EXPECT_EQ(fake.Count("cannot be stopped"), 0u);
     EXPECT_EQ(sink.FrameCount(), 0u);
+}
+
+// A camera behind a firewall that passes RTSP and drops the UDP behind it:
+// every session plays, nothing reaches the ports. Two such sessions, and the
+// channel takes its stream over the RTSP connection, once, with every
+// picture after that.
+TEST_F(RtspChannelIntegrationTest, AChannelWhoseUdpIsDroppedSwitchesToInterleavedAfterTwoSilentSessions) {
+    constexpr std::size_t kPictures = 50;
+    m_camsim = std::make_unique<wftest::CCameraUnderTest>(
+        std::vector<std::string>{"--codec", "h264", "--size", "320x240", "--fps", "25", "--auth", "digest", "--user",
+                                 "admin", "--password", "secret"},
+        1);
+    ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
+    m_control = std::make_unique<CCamSimControl>(m_camsim->ControlPort());
+    ASSERT_TRUE(m_control->DropUdp());
+    wftest::CFakeDriver fake;
+    wftest::CHostSampleAllocator allocator;
+    fake.allocator = &allocator;
+    fake.streamType = kH264.streamType;
+    fake.device.Port = static_cast<uint16_t>(m_camsim->HttpPort());
+    fake.device.UserName = "admin";
+    fake.device.Password = "secret";
+    fake.device.ReceiveTimeout = 4000;
+    CHostFrameSink sink;
+    talvex::CaptureSettings settings;
+    settings.FrameIntervalMs = 40;
+    settings.Quality = 50;
+    settings.Width = 320;
+    settings.Height = 240;
+    {
+        talvex::CH264ChannelRTSP channel(0, &sink, &fake);
+        ASSERT_TRUE(channel.Start(settings));
+        ASSERT_TRUE(sink.WaitForFrames(kPictures, 60s));
+        channel.Stop();
+        EXPECT_TRUE(channel.Interleaved());
+    }
+    const std::string kSwitch =
+        "talvex::CBaseRTSPChannel::StopStreaming: No UDP reaches Camera 127.0.0.1; its stream now comes over the "
+        "RTSP connection";
+    std::size_t switches = 0;
+    for (const auto& line : fake.Lines()) {
+        if (line.text.find("its stream now comes over") == std::string::npos) continue;
+        ++switches;
+        EXPECT_EQ(line.level, kLevelInformation);
+        EXPECT_EQ(line.text, kSwitch);
+    }
+    EXPECT_EQ(switches, 1u);
+    // Two sessions played over UDP (their RTP and RTCP ports withheld), the
+    // third interleaved, and no other.
+    std::size_t plays = 0;
+    for (const SCamSimRequest& r : m_control->Requests())
+        if (r.protocol == "rtsp" && r.method == "PLAY") ++plays;
+    EXPECT_EQ(plays, 3u);
+    EXPECT_EQ(m_control->WithheldUdpDestinations(), 4);
+    EXPECT_EQ(sink.signalLost.load(), 1) << "the silent sessions are one loss";
+    const auto frames = sink.Frames();
+    ASSERT_GE(frames.size(), kPictures);
+    EXPECT_EQ(frames[0].fourcc, kH264.keyFourCC);
+    for (std::size_t i = 1; i < frames.size(); ++i) EXPECT_LT(TimeOf(frames[i - 1]), TimeOf(frames[i])) << i;
+    ExpectNoPictureLost(frames, 0);
+    EXPECT_EQ(allocator.created.load(), allocator.released.load());
+}
+
+// A camera that reads the request for a new session and does not answer it:
+// a stop, or (every other round) a reconfiguration, ends the wait at once,
+// with time-outs of a minute that only an aborted wait returns long before,
+// and each round shows the host the same lines and calls.
+TEST_F(RtspChannelIntegrationTest, StopAndReconfigureEndAnRtspAnswerTheCameraHolds) {
+    constexpr int kRounds = 4;  // each kind twice
+    constexpr auto kPrompt = 5s;
+    m_camsim = std::make_unique<wftest::CCameraUnderTest>(
+        std::vector<std::string>{"--codec", "h264", "--size", "320x240", "--fps", "25", "--auth", "digest", "--user",
+                                 "admin", "--password", "secret"},
+        1);
+    ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
+    m_control = std::make_unique<CCamSimControl>(m_camsim->ControlPort());
+    wftest::CFakeDriver fake;
+    wftest::CHostSampleAllocator allocator;
+    fake.allocator = &allocator;
+    fake.streamType = kH264.streamType;
+    fake.device.Port = static_cast<uint16_t>(m_camsim->HttpPort());
+    fake.device.UserName = "admin";
+    fake.device.Password = "secret";
+    fake.device.ConnectTimeout = 60000;
+    fake.device.ReceiveTimeout = 60000;
+    CHostFrameSink sink;
+    talvex::CaptureSettings settings;
+    settings.FrameIntervalMs = 40;
+    settings.Quality = 50;
+    settings.Width = 320;
+    settings.Height = 240;
+    const auto linesOf = [&](std::size_t from) {
+        std::vector<std::string> lines;
+        const auto all = fake.Lines();
+        for (std::size_t i = from; i < all.size(); ++i) lines.push_back(std::to_string(all[i].level) + " " + all[i].text);
+        return lines;
+    };
+    std::vector<std::vector<std::string>> rounds[2];  // the lines of each round, by kind
+    {
+        talvex::CH264ChannelRTSP channel(0, &sink, &fake);
+        for (int round = 0; round < kRounds; ++round) {
+            SCOPED_TRACE(round);
+            const std::size_t linesBefore = fake.Lines().size();
+            ASSERT_TRUE(channel.Start(settings));
+            ASSERT_TRUE(sink.WaitForFrames(sink.FrameCount() + 3, 30s));
+            ASSERT_TRUE(m_control->HoldRtspNext(0, 1, "DESCRIBE"));
+            auto started = std::chrono::steady_clock::now();
+            ASSERT_TRUE(channel.Reconfigure(settings));
+            EXPECT_LT(std::chrono::steady_clock::now() - started, kPrompt);
+            // The new session's request has arrived and waits for its answer.
+            const auto deadline = std::chrono::steady_clock::now() + 20s;
+            while (m_control->HeldRtspRequests() != 1 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(20ms);
+            ASSERT_EQ(m_control->HeldRtspRequests(), 1);
+            if (round % 2 == 1) {
+                // Reconfigured while the answer is held: the next session
+                // streams once the camera answers again.
+                started = std::chrono::steady_clock::now();
+                auto reconfigure = std::async(std::launch::async, [&] { return channel.Reconfigure(settings); });
+                ASSERT_EQ(reconfigure.wait_for(30s), std::future_status::ready);
+                EXPECT_TRUE(reconfigure.get());
+                EXPECT_LT(std::chrono::steady_clock::now() - started, kPrompt);
+                ASSERT_TRUE(m_control->ReleaseRtsp());
+                ASSERT_TRUE(sink.WaitForFrames(sink.FrameCount() + 3, 30s));
+            }
+            const std::size_t pictures = sink.FrameCount();
+            started = std::chrono::steady_clock::now();
+            auto stop = std::async(std::launch::async, [&] { channel.Stop(); });
+            ASSERT_EQ(stop.wait_for(30s), std::future_status::ready);
+            EXPECT_LT(std::chrono::steady_clock::now() - started, kPrompt);
+            ASSERT_TRUE(m_control->ReleaseRtsp());
+            EXPECT_EQ(sink.FrameCount(), pictures) << "no picture after the stop";
+            EXPECT_EQ(sink.signalLost.load(), 0);
+            rounds[round % 2].push_back(linesOf(linesBefore));
+        }
+    }
+    // The first reconfiguration ends a streaming session, which goes
+    // offline; a session that streams again after the held answer comes
+    // back online before its stop.
+    const std::string online = "3 talvex::CBaseCameraChannel::SetCameraState: Camera 127.0.0.1 is online";
+    const std::string offline =
+        "3 talvex::CBaseCameraChannel::SetCameraState: Camera 127.0.0.1 is offline. Channel was stopped";
+    const std::vector<std::vector<std::string>> expected[2] = {
+        {{online, offline}, {online, offline}},
+        {{online, offline, online, offline}, {online, offline, online, offline}}};
+    EXPECT_EQ(rounds[0], expected[0]);
+    EXPECT_EQ(rounds[1], expected[1]);
+    EXPECT_EQ(allocator.created.load(), allocator.released.load());
 }
 
 // Sends RTP packets from a loopback address of the test's choosing.

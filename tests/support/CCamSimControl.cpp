@@ -275,6 +275,22 @@ bool CCamSimControl::Pause() const { return CallOk("pause"); }
 bool CCamSimControl::Resume() const { return CallOk("resume"); }
 bool CCamSimControl::DropConnections() const { return CallOk("drop"); }
 bool CCamSimControl::SetUdpAllowed(bool allowed) const { return CallOk(allowed ? "udp-allow" : "udp-block"); }
+bool CCamSimControl::DropUdp() const { return CallOk("udp-drop"); }
+long long CCamSimControl::WithheldUdpDestinations() const {
+    const auto json = ParseJson(Call("status"));
+    if (!json) return -1;
+    return (*json)["udp_withheld"].number;
+}
+bool CCamSimControl::HoldRtspNext(int ms, int count, const std::string& method) const {
+    return CallOk("rtsp-hold?ms=" + std::to_string(ms) + "&count=" + std::to_string(count) +
+                  (method.empty() ? "" : "&method=" + method));
+}
+bool CCamSimControl::ReleaseRtsp() const { return CallOk("rtsp-release"); }
+int CCamSimControl::HeldRtspRequests() const {
+    const auto json = ParseJson(Call("status"));
+    if (!json) return -1;
+    return static_cast<int>((*json)["rtsp_held"].number);
+}
 bool CCamSimControl::FailNext(int status, int count, const std::string& scope) const {
     return CallOk("fail?status=" + std::to_string(status) + "&count=" + std::to_string(count) + "&scope=" + scope);
 }

@@ -69,6 +69,18 @@ public:
     bool SetReachable(bool reachable) const;
     // Later RTSP sessions refuse (false) or offer RTP over UDP.
     bool SetUdpAllowed(bool allowed) const;
+    // Later RTSP sessions are answered as usual over UDP, but none of their RTP or RTCP reaches
+    // the client's ports (undone by SetUdpAllowed(true) and Reset).
+    bool DropUdp() const;
+    // Client UDP destinations the simulator withheld so far; -1 when it does not answer.
+    long long WithheldUdpDestinations() const;
+    // The next count RTSP requests of method (any when empty) are answered only after ms
+    // milliseconds, or (ms 0) once released.
+    bool HoldRtspNext(int ms, int count = 1, const std::string& method = "") const;
+    // Lets every held RTSP request be answered and cancels the holds not yet taken.
+    bool ReleaseRtsp() const;
+    // RTSP requests held at this moment; -1 when the simulator does not answer.
+    int HeldRtspRequests() const;
     bool Reset() const;
     // The next count camera HTTP requests are answered only after ms milliseconds.
     bool DelayNext(int ms, int count = 1) const;

@@ -2,8 +2,15 @@
 
 #include "CJsonWriter.h"
 
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+
 namespace camsim {
 namespace {
+
+// How long a release waits for the held RTSP requests to move on to their answers.
+constexpr std::chrono::milliseconds kReleaseWait{2000};
 
 SCgiReply Json(const CJsonWriter& json, int status = 200) { return SCgiReply{status, json.Text()}; }
 
@@ -63,7 +70,18 @@ SCgiReply CControlApi::Handle(const std::string& path, const CgiParams& params) 
     if (action == "unreachable") { m_actions.setReachable(false); return Ok(); }
     if (action == "reachable") { m_actions.setReachable(true); return Ok(); }
     if (action == "udp-block") { m_actions.setUdpAllowed(false); return Ok(); }
-    if (action == "udp-allow") { m_actions.setUdpAllowed(true); return Ok(); }
+    if (action == "udp-drop") { m_faults.SetUdpDropped(true); return Ok(); }
+    if (action == "udp-allow") {
+        m_actions.setUdpAllowed(true);
+        m_faults.SetUdpDropped(false);
+        return Ok();
+    }
+    if (action == "rtsp-hold") return RtspHold(params);
+    if (action == "rtsp-release") {
+        m_faults.HoldRtspNext(0, 0, "");
+        m_faults.ReleaseRtspHolds(kReleaseWait);
+        return Ok();
+    }
     if (action == "reset") return Reset();
     return Error(404, "unknown control action");
 }
@@ -85,6 +103,10 @@ SCgiReply CControlApi::Status() const {
         .Field("reachable", m_actions.reachable())
         .Field("forced_pending", m_faults.PendingForcedCount())
         .Field("delays_pending", m_faults.PendingDelayCount())
+        .Field("udp_dropped", m_faults.UdpDropped())
+        .Field("udp_withheld", m_faults.WithheldDestinations())
+        .Field("rtsp_holds_pending", m_faults.PendingRtspHoldCount())
+        .Field("rtsp_held", m_faults.HeldRtspRequests())
         .EndObject();
     return Json(json);
 }
@@ -184,6 +206,20 @@ SCgiReply CControlApi::Delay(const CgiParams& params) {
     if (!ms || *ms < 0 || *ms > 60000 || count < 0 || count > 1000000)
         return Error(400, "use ms=<0..60000>[&count=n]");
     m_faults.DelayNext(static_cast<int>(*ms), static_cast<int>(count));
+    return Ok();
+}
+
+SCgiReply CControlApi::RtspHold(const CgiParams& params) {
+    const auto ms = IntParam(params, "ms");
+    const auto count = IntParam(params, "count").value_or(1);
+    const std::string method = Param(params, "method").value_or("");
+    static constexpr const char* kMethods[] = {"OPTIONS", "DESCRIBE", "SETUP", "PLAY", "PAUSE",
+                                               "TEARDOWN", "GET_PARAMETER", "SET_PARAMETER"};
+    const bool knownMethod =
+        method.empty() || std::find(std::begin(kMethods), std::end(kMethods), method) != std::end(kMethods);
+    if (!ms || *ms < 0 || *ms > 60000 || count < 0 || count > 1000000 || !knownMethod)
+        return Error(400, "use ms=<0..60000, 0 = until released>[&count=n][&method=DESCRIBE|SETUP|PLAY|...]");
+    m_faults.HoldRtspNext(static_cast<int>(*ms), static_cast<int>(count), method);
     return Ok();
 }
 

@@ -39,6 +39,7 @@ private:
     SCgiReply Video(const CgiParams& params) const;
     SCgiReply Fail(const CgiParams& params);
     SCgiReply Delay(const CgiParams& params);
+    SCgiReply RtspHold(const CgiParams& params);
     SCgiReply Reset();
     std::optional<int> Channel(const CgiParams& params) const;
 

@@ -1,6 +1,12 @@
 #include "CFaultState.h"
 
 namespace camsim {
+namespace {
+
+// How long a reset waits for held RTSP requests to move on to their answers.
+constexpr std::chrono::milliseconds kReleaseWait{2000};
+
+}  // namespace
 
 void CFaultState::ForceStatus(int status, int count, EScope scope) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -40,13 +46,66 @@ int CFaultState::PendingDelayCount() const {
     return m_delayCount;
 }
 
+void CFaultState::HoldRtspNext(int ms, int count, const std::string& method) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_holdMs = ms;
+    m_holdCount = count;
+    m_holdMethod = method;
+}
+
+std::optional<int> CFaultState::TakeRtspHold(const std::string& method) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_holdCount <= 0) return std::nullopt;
+    if (!m_holdMethod.empty() && m_holdMethod != method) return std::nullopt;
+    --m_holdCount;
+    return m_holdMs;
+}
+
+void CFaultState::WaitRtspHold(int ms) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const std::uint64_t generation = m_releaseGeneration;
+    ++m_heldRequests;
+    const auto released = [&] { return m_releaseGeneration != generation; };
+    if (ms > 0)
+        m_holdChanged.wait_for(lock, std::chrono::milliseconds(ms), released);
+    else
+        m_holdChanged.wait(lock, released);
+    --m_heldRequests;
+    m_holdChanged.notify_all();
+}
+
+void CFaultState::ReleaseRtspHolds(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    ++m_releaseGeneration;
+    m_holdChanged.notify_all();
+    m_holdChanged.wait_for(lock, timeout, [&] { return m_heldRequests == 0; });
+}
+
+int CFaultState::PendingRtspHoldCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_holdCount;
+}
+
+int CFaultState::HeldRtspRequests() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_heldRequests;
+}
+
 void CFaultState::Reset() {
     m_paused.store(false);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_forcedCount = 0;
-    m_forcedStatus = 0;
-    m_delayCount = 0;
-    m_delayMs = 0;
+    m_udpDropped.store(false);
+    m_withheldDestinations.store(0);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_forcedCount = 0;
+        m_forcedStatus = 0;
+        m_delayCount = 0;
+        m_delayMs = 0;
+        m_holdCount = 0;
+        m_holdMs = 0;
+        m_holdMethod.clear();
+    }
+    ReleaseRtspHolds(kReleaseWait);
 }
 
 }  // namespace camsim

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <string>
 
 namespace camsim {
 
@@ -35,6 +38,28 @@ public:
     int TakeDelayMs();
     int PendingDelayCount() const;
 
+    // A firewall that drops UDP on the way to the client while RTSP passes: sessions that start
+    // playing while this is on get every request answered as usual, yet none of their RTP or RTCP
+    // is sent to the client's UDP ports. Interleaved sessions are not touched.
+    void SetUdpDropped(bool dropped) { m_udpDropped.store(dropped); }
+    bool UdpDropped() const { return m_udpDropped.load(); }
+    // One client UDP destination (an RTP or an RTCP port) was withheld.
+    void CountWithheldDestination() { ++m_withheldDestinations; }
+    std::uint64_t WithheldDestinations() const { return m_withheldDestinations.load(); }
+
+    // The next count RTSP requests whose method is method (any method when empty) are held
+    // before they are answered: for ms milliseconds, or until released when ms is 0.
+    void HoldRtspNext(int ms, int count, const std::string& method);
+    // Consumes one pending hold that applies to a request of method.
+    std::optional<int> TakeRtspHold(const std::string& method);
+    // Holds the calling request for what TakeRtspHold gave, or until ReleaseRtspHolds.
+    void WaitRtspHold(int ms);
+    // Lets every held request go on to its answer; waits (up to timeout) until none is held.
+    void ReleaseRtspHolds(std::chrono::milliseconds timeout);
+    int PendingRtspHoldCount() const;
+    int HeldRtspRequests() const;
+
+    // Back to no faults; held requests are released.
     void Reset();
 
 private:
@@ -46,6 +71,14 @@ private:
     EScope m_forcedScope = EScope::Http;
     int m_delayMs = 0;
     int m_delayCount = 0;
+    std::atomic<bool> m_udpDropped{false};
+    std::atomic<std::uint64_t> m_withheldDestinations{0};
+    std::condition_variable m_holdChanged;  // with m_mutex: a release, or a held request left
+    int m_holdMs = 0;
+    int m_holdCount = 0;
+    std::string m_holdMethod;
+    std::uint64_t m_releaseGeneration = 0;
+    int m_heldRequests = 0;
 };
 
 }  // namespace camsim

@@ -40,6 +40,23 @@ std::optional<ECodec> PipelineCodec(GstElement* bin) {
 GstRTSPFilterResult RemoveClient(GstRTSPServer*, GstRTSPClient*, gpointer) { return GST_RTSP_FILTER_REMOVE; }
 GstRTSPFilterResult RemoveSession(GstRTSPSessionPool*, GstRTSPSession*, gpointer) { return GST_RTSP_FILTER_REMOVE; }
 
+// GStreamer adds a session's client to each UDP sender with the "add" action signal when the
+// session starts playing. Stopping that emission before the sender's own handler runs keeps the
+// client off the sender's list: nothing is ever sent to it, not even a first packet.
+void OnUdpDestinationAdded(GstElement* sender, const gchar*, gint, gpointer faults) {
+    auto* state = static_cast<CFaultState*>(faults);
+    if (!state->UdpDropped()) return;
+    state->CountWithheldDestination();
+    g_signal_stop_emission_by_name(sender, "add");
+}
+
+// Every UDP sender of a media pipeline (RTP and RTCP) is made when its stream is set up.
+void OnPipelineElementAdded(GstBin*, GstBin*, GstElement* element, gpointer faults) {
+    GstElementFactory* factory = gst_element_get_factory(element);
+    if (!factory || g_strcmp0(GST_OBJECT_NAME(factory), "multiudpsink") != 0) return;
+    g_signal_connect(element, "add", G_CALLBACK(&OnUdpDestinationAdded), faults);
+}
+
 gboolean CleanupSessions(gpointer server) {
     GstRTSPSessionPool* pool = gst_rtsp_server_get_session_pool(GST_RTSP_SERVER(server));
     gst_rtsp_session_pool_cleanup(pool);  // ends sessions whose time-out passed
@@ -177,6 +194,11 @@ void CRtspService::SetUdpAllowed(bool allowed) {
 
 void CRtspService::ConfigureMedia(int channel, GstRTSPMedia* media) {
     GstElement* bin = gst_rtsp_media_get_element(media);
+    // The stream's UDP senders join the pipeline around the media's bin.
+    if (GstObject* pipeline = gst_object_get_parent(GST_OBJECT(bin))) {
+        g_signal_connect(pipeline, "deep-element-added", G_CALLBACK(&OnPipelineElementAdded), &m_faults);
+        gst_object_unref(pipeline);
+    }
     GstElement* appsrc = gst_bin_get_by_name_recurse_up(GST_BIN(bin), "feed");
     SVideoSettings settings = m_state.Video(channel);
     if (const auto codec = PipelineCodec(bin)) settings.codec = *codec;
@@ -229,6 +251,9 @@ GstRTSPStatusCode CRtspService::OnRequest(GstRTSPContext* ctx) {
     if (ctx->request &&
         gst_rtsp_message_get_header(ctx->request, GST_RTSP_HDR_AUTHORIZATION, &authorization, 0) == GST_RTSP_OK)
         entry.authorization = authorization;  // owned by the message
+    // A stalled answer: the request was read, its answer comes late. Holding it here keeps
+    // GStreamer's own handling untouched (nothing is refused), it merely starts later.
+    if (const auto holdMs = m_faults.TakeRtspHold(entry.method)) m_faults.WaitRtspHold(*holdMs);
     // GStreamer 1.22 frees a message it does not own when an OPTIONS hook refuses the request,
     // so forced answers start with the first request after OPTIONS.
     const auto forced = method == GST_RTSP_OPTIONS ? std::nullopt : m_faults.TakeForcedStatus(CFaultState::EScope::Rtsp);
@@ -245,6 +270,8 @@ GstRTSPStatusCode CRtspService::OnRequest(GstRTSPContext* ctx) {
 
 void CRtspService::DropAll() {
     if (!m_server) return;
+    // A held request must have moved on before its client is closed under it.
+    m_faults.ReleaseRtspHolds(std::chrono::seconds(2));
     RunOnLoop([this] {
         gst_rtsp_server_client_filter(m_server, &RemoveClient, nullptr);
         GstRTSPSessionPool* pool = gst_rtsp_server_get_session_pool(m_server);

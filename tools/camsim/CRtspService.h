@@ -20,6 +20,8 @@ namespace camsim {
 // named in SETUP, RTCP sender reports and the configured session time-out. Every pipeline
 // starts with an appsrc fed by the channel's encoder, so sessions never encode on their own.
 // All server state lives on one GLib main loop thread; other threads reach it through RunOnLoop.
+// Client requests are handled on GStreamer's client thread, where the faults that drop UDP
+// media or hold an answer take effect.
 class CRtspService {
 public:
     CRtspService(CCameraState& state, CEncoderHub& encoders, CFaultState& faults, CRequestLog& log);
