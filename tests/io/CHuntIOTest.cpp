@@ -1,0 +1,151 @@
+#include "io/CHuntIO.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CFakeDriver.h"
+#include "CHostIOSink.h"
+#include "CLoopbackHttpServer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using talvex::CHuntIO;
+using Change = std::pair<unsigned int, int32_t>;
+
+TEST(CHuntIOTest, ReadsAnInputStateFromTheLeadingNumberOfItsValue) {
+    const struct {
+        const char* value;
+        int32_t state;
+    } kCases[] = {
+        {"0", 1},   {"1", 2},    {"00", 1},   {"10", 2},  {" 1", 2}, {"+0", 1},
+        {"-1", 2},  {"1abc", 2}, {"abc", 1},  {"", 1},    {"0x1", 1}, {"- 1", 1},
+        {"99999999999999999999999", 2},  // longer than any integer: still just "not 0"
+    };
+    for (const auto& c : kCases) EXPECT_EQ(CHuntIO::InputStateOf(c.value), c.state) << '"' << c.value << '"';
+}
+
+class CHuntIORequestTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.Listening());
+        server.SetHandler([this](const SLoopbackRequest& request) {
+            SLoopbackReply reply;
+            if (request.target == "/GetGPIO.cgi") {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                return gpioReply;
+            }
+            reply.body = "OK<br>";
+            return reply;
+        });
+        driver.device.Port = server.Port();
+        driver.device.ConnectTimeout = 2000;
+        driver.device.ReceiveTimeout = 2000;
+        driver.inputs = 2;
+        driver.outputs = 2;
+    }
+
+    void SetGpioReply(SLoopbackReply reply) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        gpioReply = std::move(reply);
+    }
+    static SLoopbackReply Page(const std::string& body, int status = 200) {
+        SLoopbackReply reply;
+        reply.status = status;
+        reply.body = body;
+        return reply;
+    }
+
+    CLoopbackHttpServer server;
+    wftest::CFakeDriver driver;
+    wftest::CHostIOSink sink;
+
+private:
+    std::mutex m_mutex;  // guards gpioReply
+    SLoopbackReply gpioReply = Page("Input1Trig=0<br>Input2Trig=1<br>Out1STA=0<br>Out2STA=0<br>");
+};
+
+TEST_F(CHuntIORequestTest, ReportsEachInputOnceAndThenOnlyItsChanges) {
+    CHuntIO io(&driver);
+    ASSERT_TRUE(io.SetSink(&sink));
+    ASSERT_TRUE(io.PollInputs(2));
+    ASSERT_TRUE(io.PollInputs(2));
+    EXPECT_EQ(sink.Changes(), (std::vector<Change>{{0, 1}, {1, 2}}));
+    // Names are matched whole after trimming: "Input1Trig" is not "XInput1Trig".
+    SetGpioReply(Page("<br> Input1Trig =1<br>XInput2Trig=0<br>"));
+    ASSERT_TRUE(io.PollInputs(2));
+    EXPECT_EQ(sink.Changes(), (std::vector<Change>{{0, 1}, {1, 2}, {0, 2}, {1, 1}}));
+    ASSERT_EQ(server.Requests().size(), 3u);
+    EXPECT_EQ(server.Requests()[0].target, "/GetGPIO.cgi");
+}
+
+TEST_F(CHuntIORequestTest, AnAnswerThatIsNotTheGpioPageFailsThePoll) {
+    const struct {
+        const char* name;
+        SLoopbackReply reply;
+    } kCases[] = {
+        {"not found", Page("Input1Trig=1<br>", 404)},
+        {"empty body", Page("")},
+        {"text without records", Page("camera busy")},
+        {"only separators", Page("<br><br>")},
+        {"a value without a name", Page("<br>=1<br>")},
+    };
+    for (const auto& c : kCases) {
+        SetGpioReply(c.reply);
+        CHuntIO io(&driver);
+        ASSERT_TRUE(io.SetSink(&sink));
+        EXPECT_FALSE(io.PollInputs(2)) << c.name;
+    }
+    EXPECT_TRUE(sink.Changes().empty());
+}
+
+TEST_F(CHuntIORequestTest, WritesTheCameraStateOfEachOutput) {
+    CHuntIO io(&driver);
+    EXPECT_TRUE(io.WriteOutput(0, 2));
+    EXPECT_TRUE(io.WriteOutput(1, 1));
+    EXPECT_TRUE(io.WriteOutput(1, 0));
+    std::vector<std::string> targets;
+    for (const auto& r : server.Requests()) targets.push_back(r.target);
+    EXPECT_EQ(targets, (std::vector<std::string>{"/SetGPIO.cgi?Out1STA=1", "/SetGPIO.cgi?Out2STA=0",
+                                                 "/SetGPIO.cgi?Out2STA=1"}));
+}
+
+TEST_F(CHuntIORequestTest, InputsAndOutputsUseConnectionsOfTheirOwn) {
+    CHuntIO io(&driver);
+    ASSERT_TRUE(io.Start());
+    ASSERT_TRUE(io.SetOutput(1, 2));
+    ASSERT_TRUE(server.WaitForRequests(4, 5s));
+    io.Stop();
+    const auto requests = server.Requests();
+    ASSERT_GE(requests.size(), 4u);
+    for (const auto& r : requests) {
+        const bool poll = r.target == "/GetGPIO.cgi";
+        EXPECT_EQ(r.connection == requests[0].connection, poll) << r.target;
+    }
+}
+
+TEST_F(CHuntIORequestTest, StopEndsAHangingRequestWithoutReportingAFailure) {
+    driver.outputs = 0;
+    CHuntIO io(&driver, 20);
+    ASSERT_TRUE(io.SetSink(&sink));
+    ASSERT_TRUE(io.Start());
+    SLoopbackReply hold;
+    hold.mode = EReplyMode::Hold;
+    const std::size_t seen = server.Requests().size();
+    SetGpioReply(hold);
+    // The second poll from now was certainly asked after the camera began to hold.
+    ASSERT_TRUE(server.WaitForRequests(seen + 2, 5s));
+    const int failuresBefore = sink.failures.load();
+    const auto started = std::chrono::steady_clock::now();
+    io.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1500ms);
+    EXPECT_EQ(sink.failures.load(), failuresBefore);
+    EXPECT_FALSE(io.InputThreadRunning());
+}
+
+}  // namespace
