@@ -104,17 +104,6 @@ TEST_F(CHuntIORequestTest, AnAnswerThatIsNotTheGpioPageFailsThePoll) {
     EXPECT_TRUE(sink.Changes().empty());
 }
 
-TEST_F(CHuntIORequestTest, WritesTheCameraStateOfEachOutput) {
-    CHuntIO io(&driver);
-    EXPECT_TRUE(io.WriteOutput(0, 2));
-    EXPECT_TRUE(io.WriteOutput(1, 1));
-    EXPECT_TRUE(io.WriteOutput(1, 0));
-    std::vector<std::string> targets;
-    for (const auto& r : server.Requests()) targets.push_back(r.target);
-    EXPECT_EQ(targets, (std::vector<std::string>{"/SetGPIO.cgi?Out1STA=1", "/SetGPIO.cgi?Out2STA=0",
-                                                 "/SetGPIO.cgi?Out2STA=1"}));
-}
-
 TEST_F(CHuntIORequestTest, InputsAndOutputsUseConnectionsOfTheirOwn) {
     CHuntIO io(&driver);
     ASSERT_TRUE(io.Start());

@@ -83,15 +83,11 @@ protected:
     std::unique_ptr<CScriptedIO> io;
 };
 
-TEST_F(CIOBaseTest, StartReportsEveryInputAndSwitchesEveryOutputOff) {
+TEST_F(CIOBaseTest, ASecondStartWhileRunningTouchesNothing) {
     Make(2, 2, 10000);
-    io->SetInputs({1, 2});
-    ASSERT_TRUE(io->SetSink(&sink));
-    EXPECT_FALSE(io->SetSink(nullptr));
     ASSERT_TRUE(io->Start());
-    EXPECT_EQ(sink.Changes(), (std::vector<Change>{{0, 1}, {1, 2}}));
     EXPECT_EQ(io->Writes(), (std::vector<Change>{{0, 1}, {1, 1}}));
-    // A second start while running would share the workers' requests.
+    // It would send through the senders the running workers own.
     EXPECT_FALSE(io->Start());
     EXPECT_EQ(io->polls.load(), 1);
     EXPECT_EQ(io->Writes().size(), 2u);
@@ -165,6 +161,7 @@ TEST_F(CIOBaseTest, NothingIsReportedOrForgottenWhileNoSinkIsSet) {
     ASSERT_TRUE(io->Start());
     for (int i = 0; i < 1000 && io->polls.load() < 3; ++i) std::this_thread::sleep_for(5ms);
     ASSERT_GE(io->polls.load(), 3);
+    EXPECT_FALSE(io->SetSink(nullptr));
     ASSERT_TRUE(io->SetSink(&sink));
     // The host hears the inputs as soon as it listens, not at their next change.
     ASSERT_TRUE(sink.WaitForChanges(2, 5s));
