@@ -5,6 +5,7 @@
 #include "channels/CCodecChannelsRTSP.h"
 #include "channels/CMjpegHttpChannel.h"
 #include "channels/CMpegHttpChannel.h"
+#include "io/CHuntIO.h"
 #include "ptz/CHuntPTZHandler.h"
 
 namespace talvex {
@@ -32,9 +33,14 @@ bool CWrenfieldDriver::Open(ipcapture::IHostDebugSink* sink, ipcapture::IHostSam
     }
 }
 
-// The digital I/O object arrives with the I/O support; until then there is
-// nothing to create and opening goes on.
-bool CWrenfieldDriver::CreateIOApi() { return true; }
+bool CWrenfieldDriver::CreateIOApi() {
+    try {
+        if (!m_io) m_io.reset(new (std::nothrow) CHuntIO(this));
+    } catch (...) {
+        // Out of memory while building its state: Open refuses the device.
+    }
+    return static_cast<bool>(m_io);
+}
 
 bool CWrenfieldDriver::CreatePTZDriver() {
     if (!m_ptz) m_ptz.reset(new (std::nothrow) CHuntPTZHandler(this, GetChannelCount()));

@@ -228,6 +228,8 @@ enum {
     kDriverReservedEx2 = 7,
     kDriverGetVideoCaptureEx = 8,
 };
+/* ICaptureIOApi slots. */
+enum { kIoSetSink = 1, kIoGetInputCount = 4, kIoGetOutputCount = 5, kIoSetOutput = 6 };
 /* IIPVideoCapture slots. */
 enum { kVideoGetChannelCount = 1, kVideoStartChannel = 2, kVideoStopChannel = 3, kVideoGetChannelStatus = 6 };
 
@@ -246,6 +248,15 @@ static void DriveVideoCapture(void* video) {
     const uintptr_t status[] = {0, (uintptr_t)&state, (uintptr_t)&reserved, (uintptr_t)text, sizeof text};
     CHECK(!AsBool(Call(video, kVideoGetChannelStatus, 5, status)), "status of an idle input");
     CHECK(reserved == 0 && text[0] == '\0', "status clears reserved and text (reserved=%d)", (int)reserved);
+}
+
+/* The I/O object is not started: nothing reaches the camera. */
+static void DriveIO(void* io) {
+    CHECK(Call0(io, kIoGetInputCount) == 1 && Call0(io, kIoGetOutputCount) == 1, "I/O counts");
+    const uintptr_t noSink[] = {0};
+    CHECK(!AsBool(Call(io, kIoSetSink, 1, noSink)), "a null I/O sink was taken");
+    const uintptr_t on[] = {0, 2};
+    CHECK(!AsBool(Call(io, kIoSetOutput, 2, on)), "output set while stopped");
 }
 
 static void OpenAndClose(CreateFn create, DeleteFn destroy) {
@@ -275,12 +286,15 @@ static void OpenAndClose(CreateFn create, DeleteFn destroy) {
     void* video = (void*)Call0(driver, kDriverGetVideoCapture);
     CHECK(video != NULL, "no video capture object");
     CHECK((void*)Call0(driver, kDriverGetVideoCaptureEx) == video, "GetVideoCaptureEx differs");
-    CHECK(Call0(driver, kDriverGetIOApi) == 0, "I/O object before its time");
+    void* io = (void*)Call0(driver, kDriverGetIOApi);
+    CHECK(io != NULL, "no I/O object");
+    if (io != NULL) DriveIO(io);
     CHECK(Call0(driver, kDriverReservedEx) == 0 && Call0(driver, kDriverReservedEx2) == 0, "reserved objects");
     if (video != NULL) DriveVideoCapture(video);
 
     Call0(driver, kDriverClose);
     CHECK(Call0(driver, kDriverGetVideoCapture) == 0, "video capture object survives Close");
+    CHECK(Call0(driver, kDriverGetIOApi) == 0, "I/O object survives Close");
     destroy(driver);
     destroy(NULL);
 }

@@ -52,6 +52,10 @@ TEST_F(CWrenfieldDriverTest, OpenCopiesTheDeviceDescription) {
     ASSERT_NE(driver.GetVideoCapture(), nullptr);
     EXPECT_EQ(driver.GetVideoCapture(), driver.GetVideoCaptureEx());
     EXPECT_EQ(driver.GetVideoCapture()->GetChannelCount(), 4u);
+    // The I/O object counts the lines of the device it was opened for.
+    ASSERT_NE(driver.GetIOApi(), nullptr);
+    EXPECT_EQ(driver.GetIOApi()->GetInputCount(), 2u);
+    EXPECT_EQ(driver.GetIOApi()->GetOutputCount(), 1u);
 }
 
 TEST_F(CWrenfieldDriverTest, CustomParametersEndAtTheFirstMissingIndex) {
@@ -210,6 +214,7 @@ TEST_F(CWrenfieldDriverTest, CloseTwiceAndReopen) {
     driver.Close();
     ASSERT_TRUE(Open());
     EXPECT_NE(driver.GetVideoCapture(), nullptr);
+    EXPECT_NE(driver.GetIOApi(), nullptr);
     EXPECT_EQ(driver.GetReservedObjectEx(), nullptr);
     EXPECT_EQ(driver.GetReservedObjectEx2(), nullptr);
 }

@@ -66,8 +66,10 @@ TEST_F(ExportsTest, HostOpensClosesTwiceAndDeletes) {
     EXPECT_EQ(lines[0].text, "DRIVER IS OPENED (name: Wrenfield, device model: HLC_15AG, address: 192.0.2.10:80)");
     EXPECT_NE(driver->GetVideoCapture(), nullptr);
     EXPECT_EQ(driver->GetVideoCapture(), driver->GetVideoCaptureEx());
-    EXPECT_EQ(driver->GetIOApi(), nullptr);
+    ASSERT_NE(driver->GetIOApi(), nullptr);
+    EXPECT_EQ(driver->GetIOApi()->GetInputCount(), params.device.inputCount);
     driver->Close();
+    EXPECT_EQ(driver->GetIOApi(), nullptr);
     driver->Close();
     Find<DeleteFn>("DeleteIPCapture")(driver);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs an end-to-end test program of the Windows build (under Wine) against
 # simulators of the Linux build on loopback: a one-channel camera and a
-# four-channel video server, both MJPEG. The program finds them through
+# four-channel video server, both MJPEG with two digital inputs and two
+# outputs. The program finds them through
 # WF_CAMSIM_1CH and WF_CAMSIM_4CH ("http-port,control-port").
 # Usage: run-with-simulators.sh CAMSIM EMULATOR PROGRAM [ARGS...]
 set -euo pipefail
@@ -24,7 +25,7 @@ trap cleanup EXIT
 start_simulator() {
     local channels=$1
     local out="$workdir/camsim-$channels.json"
-    "$camsim" --codec mjpeg --size 320x240 --fps 25 --channels "$channels" >"$out" 2>"$workdir/camsim-$channels.log" &
+    "$camsim" --codec mjpeg --size 320x240 --fps 25 --inputs 2 --outputs 2 --channels "$channels" >"$out" 2>"$workdir/camsim-$channels.log" &
     pids+=($!)
     for _ in $(seq 1 150); do
         if grep -q '"control_port"' "$out" 2>/dev/null; then break; fi

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -18,11 +19,15 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);  // guards m_changes
         m_changes.emplace_back(index, state);
         m_changed.notify_all();
+        if (throwFromCalls) throw std::runtime_error("host sink failed");
     }
     void OnIOFailure() override {
         ++failures;
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_changed.notify_all();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_changed.notify_all();
+        }
+        if (throwFromCalls) throw std::runtime_error("host sink failed");
     }
 
     std::vector<std::pair<unsigned int, int32_t>> Changes() const {
@@ -41,6 +46,8 @@ public:
     }
 
     std::atomic<int> failures{0};
+    // Every call throws after it was recorded, as a faulty host would.
+    std::atomic<bool> throwFromCalls{false};
 
 private:
     mutable std::mutex m_mutex;
