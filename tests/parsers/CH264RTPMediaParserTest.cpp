@@ -268,7 +268,7 @@ TEST_F(CH264RTPMediaParserTest, DeliversStreamsThatFfprobeDecodesAtTheSizeRead) 
         const auto pictures = Depacketize(v, wftest::LoadRtpVector(v.name), driver);
         // Each picture ends with the delimiter that opens the next access unit;
         // the last one opens none, so the file leaves it out.
-        const auto result = wftest::ProbeAndDecode(pictures, testing::TempDir() + "wf-" + v.name + ".h264", kPictureEnd.size());
+        const auto result = wftest::ProbeAndDecode(pictures, wftest::ScratchPath(std::string(v.name) + ".h264"), kPictureEnd.size());
         EXPECT_EQ(result.value_or("tools failed"), std::to_string(v.width) + "," + std::to_string(v.height) + "\n") << v.name;
     }
 }

@@ -271,7 +271,7 @@ TEST_F(CJpegRTPMediaParserTest, DeliversPicturesThatDecodeLikeTheEncodersOwn) {
         const auto pictures = Depacketize(vector, driver);
         const auto originals = SplitJpegs(vector.elementaryStream);
         ASSERT_EQ(pictures.size(), originals.size()) << name;
-        const std::string path = testing::TempDir() + "wf-" + name + ".jpg";
+        const std::string path = wftest::ScratchPath(std::string(name) + ".jpg");
         for (std::size_t i = 0; i < pictures.size(); ++i) {
             const std::string ours = decodedMd5(pictures[i].data, path);
             EXPECT_EQ(ours.rfind("MD5=", 0), 0u) << name << ": " << ours;

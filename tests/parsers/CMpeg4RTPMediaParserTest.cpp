@@ -196,7 +196,7 @@ TEST_F(CMpeg4RTPMediaParserTest, DeliversStreamsThatFfprobeDecodesAtTheSizeRead)
     if (!wftest::HaveTool("ffprobe")) GTEST_SKIP() << "ffprobe is not available";
     for (const SVector& v : kVectors) {
         const auto pictures = Depacketize(v, wftest::LoadRtpVector(v.name), driver);
-        const auto result = wftest::ProbeAndDecode(pictures, testing::TempDir() + "wf-" + v.name + ".m4v");
+        const auto result = wftest::ProbeAndDecode(pictures, wftest::ScratchPath(std::string(v.name) + ".m4v"));
         EXPECT_EQ(result.value_or("tools failed"), "352,288\n") << v.name;
     }
 }

@@ -10,6 +10,14 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "CHostSampleAllocator.h"
 #include "base/Base64.h"
 #include "parsers/IMediaParserClient.h"
@@ -172,6 +180,17 @@ inline std::optional<std::string> RunTool(const std::string& command) {
     if (pclose(pipe) != 0) return std::nullopt;
     return output;
 #endif
+}
+
+// A file name of this process alone in the test's temporary folder: the
+// sanitizer builds and other checkouts may run the same test at once.
+inline std::string ScratchPath(const std::string& name) {
+#if defined(_WIN32)
+    const long pid = static_cast<long>(_getpid());
+#else
+    const long pid = static_cast<long>(getpid());
+#endif
+    return testing::TempDir() + "wf-" + std::to_string(pid) + "-" + name;
 }
 
 inline bool HaveTool(const std::string& name) { return RunTool(name + " -version >/dev/null 2>&1").has_value(); }
