@@ -27,7 +27,7 @@ public:
     // Aborts the query, then waits for the fetching thread for twice the
     // connect time-out. A thread still running after that is given up: the
     // host hears OnCapabilityQueryKilled and nothing after it.
-    ~CCapabilityQueryModule() override;
+    virtual ~CCapabilityQueryModule();
     CCapabilityQueryModule(const CCapabilityQueryModule&) = delete;
     CCapabilityQueryModule& operator=(const CCapabilityQueryModule&) = delete;
     WF_DELETING_DESTRUCTOR(CCapabilityQueryModule)
