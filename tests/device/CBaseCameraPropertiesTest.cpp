@@ -80,20 +80,23 @@ TEST(CBaseCameraPropertiesTest, ExportsTheWholeRecord) {
                           }));
 }
 
-TEST(CBaseCameraPropertiesTest, RefusesARecordTheHostCouldNotUse) {
+TEST(CBaseCameraPropertiesTest, RefusesARecordTheHostCouldNotUseAndSkipsWhatItHasNoRoomFor) {
     struct SCase {
         const char* name;
         void (*spoil)(CHuntCameraProperties&);
         bool refuseLists;
+        bool refuseProperties;
+        bool exported;
     };
+    const auto keep = [](CHuntCameraProperties&) {};
     const SCase cases[] = {
-        {"no model", [](CHuntCameraProperties& r) { r.Model.clear(); }, false},
-        {"no codec", [](CHuntCameraProperties& r) { r.Codecs.clear(); }, false},
-        {"unknown codec number only", [](CHuntCameraProperties& r) { r.Codecs = {9}; }, false},
-        {"no channel", [](CHuntCameraProperties& r) { r.ChannelCount = 0; }, false},
-        {"no picture size", [](CHuntCameraProperties& r) { r.Resolutions.clear(); }, false},
-        {"no frame rate", [](CHuntCameraProperties& r) { r.FrameRates.clear(); }, false},
-        {"the host hands out no lists", [](CHuntCameraProperties&) {}, true},
+        {"no model", [](CHuntCameraProperties& r) { r.Model.clear(); }, false, false, false},
+        {"unknown codec number only", [](CHuntCameraProperties& r) { r.Codecs = {9}; }, false, false, false},
+        {"no channel", [](CHuntCameraProperties& r) { r.ChannelCount = 0; }, false, false, false},
+        {"no picture size", [](CHuntCameraProperties& r) { r.Resolutions.clear(); }, false, false, false},
+        {"no frame rate", [](CHuntCameraProperties& r) { r.FrameRates.clear(); }, false, false, false},
+        {"the host hands out no lists", keep, true, false, false},
+        {"the host has no property entries", keep, false, true, true},
     };
     for (const auto& c : cases) {
         CHuntCameraProperties record(Device(), 0);
@@ -101,17 +104,9 @@ TEST(CBaseCameraPropertiesTest, RefusesARecordTheHostCouldNotUse) {
         c.spoil(record);
         wftest::CHostCapabilitySink sink;
         sink.refuseLists = c.refuseLists;
-        EXPECT_FALSE(record.ExportCapabilities(sink)) << c.name;
+        sink.refuseProperties = c.refuseProperties;
+        EXPECT_EQ(record.ExportCapabilities(sink), c.exported) << c.name;
     }
-}
-
-TEST(CBaseCameraPropertiesTest, SkipsPropertiesTheHostHasNoRoomFor) {
-    CHuntCameraProperties record(Device(), 0);
-    FillServer(record);
-    wftest::CHostCapabilitySink sink;
-    sink.refuseProperties = true;
-    EXPECT_TRUE(record.ExportCapabilities(sink));
-    EXPECT_TRUE(sink.Properties().empty());
 }
 
 }  // namespace

@@ -21,8 +21,6 @@ using namespace talvex;
 using namespace std::chrono_literals;
 using Kind = wftest::SCapabilityOutcome::EKind;
 
-constexpr const char* kQueryFailed = "Failed to get camera properties";
-
 // A description whose reading ignores every stop and abort for a while, as a
 // fetching step stuck where no abort reaches it would.
 class CStubbornProperties final : public CBaseCameraProperties {
@@ -106,28 +104,6 @@ TEST(CCapabilityQueryModuleTest, RefusesEveryInvalidAddressCharacterWithoutARequ
     for (const char* fine : {"127.0.0.1", "camera-7.example.org", "Cam_7"})
         EXPECT_FALSE(CCapabilityQueryModule::HasInvalidAddressCharacter(fine)) << fine;
     EXPECT_TRUE(camera.Requests().empty());
-}
-
-TEST(CCapabilityQueryModuleTest, DestructionEndsAQueryTheCameraHoldsWithAFailure) {
-    CLoopbackHttpServer camera;
-    camera.SetHandler([](const SLoopbackRequest&) {
-        SLoopbackReply reply;
-        reply.mode = EReplyMode::Hold;
-        return reply;
-    });
-    wftest::CHostCapabilityCallback callback;
-    wftest::CHostCapabilitySink sink;
-    auto* module = new CHuntCapabilityQueryModule(&callback, 0);
-    ASSERT_TRUE(module->Start("127.0.0.1", camera.Port(), "u", "p", &sink));
-    ASSERT_TRUE(camera.WaitForRequests(1, 5s));
-    const auto start = std::chrono::steady_clock::now();
-    DeleteCapabilityQueryModule(module);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
-    const auto outcomes = callback.Outcomes();
-    ASSERT_EQ(outcomes.size(), 1u);
-    EXPECT_EQ(outcomes[0].kind, Kind::Failed);
-    EXPECT_EQ(outcomes[0].reason, 3u);
-    EXPECT_EQ(outcomes[0].text, kQueryFailed);
 }
 
 TEST(CCapabilityQueryModuleTest, UninitGivesUpAFetchThatIgnoresTheAbortAndStaysSilentAfter) {

@@ -35,17 +35,13 @@ public:
         init = Find<int (*)(IHostCapabilityCallback*, uint32_t)>("InitCapabilityQuery");
         start = Find<int (*)(const char*, int, const char*, const char*, IHostCapabilitySink*)>("StartCapabilityQuery");
         uninit = Find<int (*)()>("UninitCapabilityQuery");
-        create = Find<IIPCapabilityQuery* (*)(IHostCapabilityCallback*, uint32_t)>("CreateCapabilityQueryModule");
-        destroy = Find<void (*)(IIPCapabilityQuery*)>("DeleteCapabilityQueryModule");
     }
     ~CQueryExports() { talvex::platform::FreeModule(m_module); }
-    bool Loaded() const { return init && start && uninit && create && destroy; }
+    bool Loaded() const { return init && start && uninit; }
 
     int (*init)(IHostCapabilityCallback*, uint32_t) = nullptr;
     int (*start)(const char*, int, const char*, const char*, IHostCapabilitySink*) = nullptr;
     int (*uninit)() = nullptr;
-    IIPCapabilityQuery* (*create)(IHostCapabilityCallback*, uint32_t) = nullptr;
-    void (*destroy)(IIPCapabilityQuery*) = nullptr;
 
 private:
     template <typename T>
@@ -222,22 +218,6 @@ TEST(CapabilityQueryIntegrationTest, UninitDuringAHeldRequestReturnsPromptlyWith
     EXPECT_EQ(outcomes[0].reason, 3u);
     EXPECT_EQ(outcomes[0].text, "Failed to get camera properties");
     control.Reset();
-}
-
-TEST(CapabilityQueryIntegrationTest, AModuleOfTheHostRunsOneQueryAndIsDeletedByTheSharedRoutine) {
-    CQueryExports exports;
-    ASSERT_TRUE(exports.Loaded());
-    wftest::CCameraUnderTest camera({}, 1);
-    ASSERT_TRUE(camera.Started()) << camera.Error();
-    SQueryRun run;
-    IIPCapabilityQuery* module = exports.create(&run.callback, 0);
-    ASSERT_NE(module, nullptr);
-    ASSERT_TRUE(module->Start("127.0.0.1", camera.HttpPort(), "admin", "admin", &run.sink));
-    ASSERT_TRUE(run.callback.WaitFor(1, 20s));
-    EXPECT_FALSE(module->Start("127.0.0.1", camera.HttpPort(), "admin", "admin", &run.sink));
-    exports.destroy(module);
-    ASSERT_EQ(run.callback.Outcomes().size(), 1u);
-    EXPECT_EQ(run.callback.Outcomes()[0].kind, Kind::Ready);
 }
 
 }  // namespace
