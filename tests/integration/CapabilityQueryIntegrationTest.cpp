@@ -12,6 +12,7 @@
 #include "CHostCapabilityCallback.h"
 #include "CHostCapabilitySink.h"
 #include "IntegrationHelpers.h"
+#include "RunningUnderWine.h"
 #include "platform/PlatformModule.h"
 #include "wrenfield/Wrenfield.h"
 
@@ -211,7 +212,9 @@ TEST(CapabilityQueryIntegrationTest, UninitDuringAHeldRequestReturnsPromptlyWith
     ASSERT_LT(control.PendingDelays(), 50);  // the first page is being held
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(exports.uninit(), 1);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    // Wine's WinHTTP does not cancel a blocked read when its handle is
+    // closed; there the read ends at its 5 s time-out, still inside the wait.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, wftest::RunningUnderWine() ? 8s : 3s);
     const auto outcomes = run.callback.Outcomes();
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_EQ(outcomes[0].kind, Kind::Failed);
