@@ -77,7 +77,7 @@ class IHostCapabilityCallback {
 };
 
 // Driver side: one query per module.
-class IIPCapabilityQuery {
+class IIPCapabilityQuery : public IDriverObject {
     WF_INTERFACE_DESTRUCTOR(IIPCapabilityQuery)
     virtual bool Start(const char* address, int32_t port, const char* userName, const char* password,
                        IHostCapabilitySink* sink) = 0;

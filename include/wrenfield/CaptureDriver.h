@@ -10,7 +10,7 @@
 
 namespace talvex::ipcapture {
 
-class IIPCaptureDriver {
+class IIPCaptureDriver : public IDriverObject {
     WF_INTERFACE_DESTRUCTOR(IIPCaptureDriver)
     // The driver keeps sink and allocator (not owned) until Close; sink may be
     // null, in which case messages are dropped.

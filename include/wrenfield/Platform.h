@@ -132,6 +132,19 @@ inline void WfDestroyThroughSlot(Interface* object) {
 }
 #endif
 
+namespace talvex::ipcapture {
+
+// The one root of the objects a host hands back to the driver's delete
+// routine: the driver objects and the capability query modules. That routine
+// serves both (a host may use either export for either object), so it
+// destroys through this root's slot 0, which every such object's own type
+// implements. It adds no entry to either interface's table.
+class IDriverObject {
+    WF_INTERFACE_DESTRUCTOR(IDriverObject)
+};
+
+}  // namespace talvex::ipcapture
+
 // Owns a driver object through a host-facing interface (the vendor's I/O and
 // PTZ objects, whose concrete types only the vendor driver knows).
 struct WfSlotDeleter {

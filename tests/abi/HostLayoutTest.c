@@ -308,6 +308,94 @@ static void DeleteThroughSlotZero(CreateFn create) {
     CHECK((void*)Call(driver, 0, 1, flags) == driver, "slot 0 returns the object it destroyed");
 }
 
+/* ---- The capability query ---- */
+
+/* IHostCapabilityCallback = { destructor, reserved, OnCapabilitiesReady,
+ * OnCapabilityQueryFailed(reason, text), OnCapabilityQueryKilled }. The
+ * driver calls it on its fetching thread. */
+static volatile LONG g_queryEnds;
+static uint32_t g_queryReason = 0xFFFFFFFFu;
+static char g_queryText[128];
+
+static void THISCALL Callback_Ready(SHostObject* self) {
+    CheckSelf(self, "OnCapabilitiesReady");
+    CHECK(0, "a query of an invalid address succeeded");
+    InterlockedIncrement(&g_queryEnds);
+}
+static void THISCALL Callback_Failed(SHostObject* self, uint32_t reason, const char* text) {
+    CheckSelf(self, "OnCapabilityQueryFailed");
+    g_queryReason = reason;
+    snprintf(g_queryText, sizeof g_queryText, "%s", text != NULL ? text : "(null)");
+    InterlockedIncrement(&g_queryEnds);
+}
+static void THISCALL Callback_Killed(SHostObject* self) {
+    CheckSelf(self, "OnCapabilityQueryKilled");
+    CHECK(0, "a query that ends at once was killed");
+}
+static const void* const kCallbackTable[] = {
+    (const void*)HostDeletingDestructor, (const void*)HostReserved, (const void*)Callback_Ready,
+    (const void*)Callback_Failed,        (const void*)Callback_Killed,
+};
+
+/* IHostCapabilitySink: a refused address writes nothing into it. */
+static const void* const kCapabilitySinkTable[] = {
+    (const void*)HostDeletingDestructor, (const void*)HostReserved, (const void*)HostReserved,
+    (const void*)HostReserved,           (const void*)HostReserved, (const void*)HostReserved,
+    (const void*)HostReserved,
+};
+
+/* IIPCapabilityQuery slots. */
+enum { kQueryStart = 1, kQueryTerminate = 2 };
+
+typedef void*(__cdecl* CreateQueryFn)(void* callback, uint32_t flag);
+typedef int(__cdecl* InitQueryFn)(void* callback, uint32_t flag);
+typedef int(__cdecl* StartQueryFn)(const char*, int, const char*, const char*, void*);
+typedef int(__cdecl* NoArgumentQueryFn)(void);
+
+static void WaitForQueryEnds(LONG count) {
+    for (int i = 0; i < 500 && g_queryEnds < count; ++i) Sleep(10);
+    CHECK(g_queryEnds == count, "%ld query ends, expected %ld", (long)g_queryEnds, (long)count);
+    CHECK(g_queryReason == 0, "reason %u", (unsigned)g_queryReason);
+    CHECK(strcmp(g_queryText, "Failed to start capability fetching thread. Device address is invalid!") == 0,
+          "failure text: %s", g_queryText);
+}
+
+static void DriveCapabilityQuery(HMODULE library) {
+    CreateQueryFn create = (CreateQueryFn)(void (*)(void))GetProcAddress(library, "CreateCapabilityQueryModule");
+    DeleteFn destroy = (DeleteFn)(void (*)(void))GetProcAddress(library, "DeleteCapabilityQueryModule");
+    InitQueryFn init = (InitQueryFn)(void (*)(void))GetProcAddress(library, "InitCapabilityQuery");
+    StartQueryFn start = (StartQueryFn)(void (*)(void))GetProcAddress(library, "StartCapabilityQuery");
+    NoArgumentQueryFn terminate = (NoArgumentQueryFn)(void (*)(void))GetProcAddress(library, "TerminateCapabilityQuery");
+    NoArgumentQueryFn uninit = (NoArgumentQueryFn)(void (*)(void))GetProcAddress(library, "UninitCapabilityQuery");
+    CHECK(create && destroy && init && start && terminate && uninit, "query exports missing");
+    if (!(create && destroy && init && start && terminate && uninit)) return;
+
+    SHostObject callback = {kCallbackTable, kMagic};
+    SHostObject sink = {kCapabilitySinkTable, kMagic};
+    void* module = create(&callback, 0);
+    CHECK(module != NULL, "CreateCapabilityQueryModule returned null");
+    if (module != NULL) {
+        const uintptr_t startArgs[] = {(uintptr_t) "192.0.2.1:80", 80, (uintptr_t) "admin", (uintptr_t) "", (uintptr_t)&sink};
+        CHECK(AsBool(Call(module, kQueryStart, 5, startArgs)), "Start failed");
+        WaitForQueryEnds(1);
+        CHECK(!AsBool(Call(module, kQueryStart, 5, startArgs)), "a second Start on one module");
+        Call0(module, kQueryTerminate);
+        destroy(module);
+    }
+    /* A Microsoft-compiled host may delete a module through slot 0 as well. */
+    module = create(&callback, 1);
+    if (module != NULL) {
+        const uintptr_t flags[] = {1};
+        CHECK((void*)Call(module, 0, 1, flags) == module, "slot 0 returns the module it destroyed");
+    }
+
+    CHECK(init(&callback, 0) == 1, "InitCapabilityQuery");
+    CHECK(init(&callback, 0) == 0, "a second InitCapabilityQuery");
+    CHECK(start("192.0.2.1/x", 80, "admin", "admin", &sink) == 1, "StartCapabilityQuery");
+    WaitForQueryEnds(2);
+    CHECK(terminate() == 1 && uninit() == 1 && uninit() == 1, "TerminateCapabilityQuery and UninitCapabilityQuery");
+}
+
 int main(void) {
     HMODULE library = LoadLibraryA("Wrenfield.dll");
     if (library == NULL) {
@@ -321,6 +409,7 @@ int main(void) {
         OpenAndClose(create, destroy);
         DeleteThroughSlotZero(create);
     }
+    DriveCapabilityQuery(library);
     FreeLibrary(library);
     if (g_failures == 0) printf("host layout: all checks passed\n");
     return g_failures == 0 ? 0 : 1;
