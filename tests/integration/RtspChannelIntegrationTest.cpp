@@ -92,6 +92,24 @@ protected:
         capture.stream.quality = 50;
     }
 
+#if !defined(_WIN32)
+    // A one-input H.264 camera behind Digest and a stand-in driver that logs
+    // in to it, for the tests that drive one channel object directly.
+    void StartDigestH264Camera(wftest::CFakeDriver& fake, wftest::CHostSampleAllocator& allocator) {
+        m_camsim = std::make_unique<wftest::CCameraUnderTest>(
+            std::vector<std::string>{"--codec", "h264", "--size", "320x240", "--fps", "25", "--auth", "digest",
+                                     "--user", "admin", "--password", "secret"},
+            1);
+        ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
+        m_control = std::make_unique<CCamSimControl>(m_camsim->ControlPort());
+        fake.allocator = &allocator;
+        fake.streamType = kH264.streamType;
+        fake.device.Port = static_cast<uint16_t>(m_camsim->HttpPort());
+        fake.device.UserName = "admin";
+        fake.device.Password = "secret";
+    }
+#endif
+
     // Pictures in order, of the asked size, stamped later each time, whole
     // enough to decode, and none lost on the way.
     void ExpectOrderedPictures(const CHostFrameSink& sink, const SCodec& codec, unsigned int input, uint32_t width,
@@ -388,20 +406,10 @@ TEST_F(RtspChannelIntegrationTest, AStopEndsAStalledConfigurationRequestAtOnce) 
 // picture after that.
 TEST_F(RtspChannelIntegrationTest, AChannelWhoseUdpIsDroppedSwitchesToInterleavedAfterTwoSilentSessions) {
     constexpr std::size_t kPictures = 50;
-    m_camsim = std::make_unique<wftest::CCameraUnderTest>(
-        std::vector<std::string>{"--codec", "h264", "--size", "320x240", "--fps", "25", "--auth", "digest", "--user",
-                                 "admin", "--password", "secret"},
-        1);
-    ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
-    m_control = std::make_unique<CCamSimControl>(m_camsim->ControlPort());
-    ASSERT_TRUE(m_control->DropUdp());
     wftest::CFakeDriver fake;
     wftest::CHostSampleAllocator allocator;
-    fake.allocator = &allocator;
-    fake.streamType = kH264.streamType;
-    fake.device.Port = static_cast<uint16_t>(m_camsim->HttpPort());
-    fake.device.UserName = "admin";
-    fake.device.Password = "secret";
+    ASSERT_NO_FATAL_FAILURE(StartDigestH264Camera(fake, allocator));
+    ASSERT_TRUE(m_control->DropUdp());
     fake.device.ReceiveTimeout = 4000;
     CHostFrameSink sink;
     talvex::CaptureSettings settings;
@@ -450,19 +458,9 @@ TEST_F(RtspChannelIntegrationTest, AChannelWhoseUdpIsDroppedSwitchesToInterleave
 TEST_F(RtspChannelIntegrationTest, StopAndReconfigureEndAnRtspAnswerTheCameraHolds) {
     constexpr int kRounds = 4;  // each kind twice
     constexpr auto kPrompt = 5s;
-    m_camsim = std::make_unique<wftest::CCameraUnderTest>(
-        std::vector<std::string>{"--codec", "h264", "--size", "320x240", "--fps", "25", "--auth", "digest", "--user",
-                                 "admin", "--password", "secret"},
-        1);
-    ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
-    m_control = std::make_unique<CCamSimControl>(m_camsim->ControlPort());
     wftest::CFakeDriver fake;
     wftest::CHostSampleAllocator allocator;
-    fake.allocator = &allocator;
-    fake.streamType = kH264.streamType;
-    fake.device.Port = static_cast<uint16_t>(m_camsim->HttpPort());
-    fake.device.UserName = "admin";
-    fake.device.Password = "secret";
+    ASSERT_NO_FATAL_FAILURE(StartDigestH264Camera(fake, allocator));
     fake.device.ConnectTimeout = 60000;
     fake.device.ReceiveTimeout = 60000;
     CHostFrameSink sink;
