@@ -22,6 +22,11 @@ else
 fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
+# The end-to-end tests spend most of their time waiting on the simulator and
+# on the driver's time-outs, so twice as many run at once as there are cores.
+test_jobs=${WRENFIELD_TEST_JOBS:-$(( jobs * 2 > 4 ? jobs * 2 : 4 ))}
+run_started=$(date +%s)
+stage_times=()
 
 # The folders of src/ are layers; a reverse include fails the run before any build.
 tests/layers/check-layers-test.sh
@@ -32,10 +37,11 @@ run_linux() {
     echo "== $preset: configure, build, test"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
-    ctest --preset "$preset" -j "$jobs"
+    ctest --preset "$preset" -j "$test_jobs"
 }
 
 for stage in "${stages[@]}"; do
+    stage_started=$(date +%s)
     case "$stage" in
         default)
             run_linux default
@@ -67,5 +73,7 @@ for stage in "${stages[@]}"; do
             exit 2
             ;;
     esac
+    stage_times+=("$stage $(( $(date +%s) - stage_started )) s")
 done
+echo "== stage times: ${stage_times[*]}; whole run $(( $(date +%s) - run_started )) s"
 echo "== all stages passed: ${stages[*]}"
