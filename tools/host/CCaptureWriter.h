@@ -29,7 +29,7 @@ public:
     // frameIntervalMs: the interval asked of the camera; a step between two
     // capture times over three of them (and at least 300 ms) counts as a gap.
     explicit CCaptureWriter(uint32_t frameIntervalMs);
-    ~CCaptureWriter() override;
+    ~CCaptureWriter();
     CCaptureWriter(const CCaptureWriter&) = delete;
     CCaptureWriter& operator=(const CCaptureWriter&) = delete;
 

@@ -16,7 +16,7 @@ namespace wfhost {
 class CDriverLog final : public talvex::ipcapture::IHostDebugSink {
 public:
     explicit CDriverLog(CSecretMask mask) : m_mask(std::move(mask)) {}
-    ~CDriverLog() override;
+    ~CDriverLog();
     CDriverLog(const CDriverLog&) = delete;
     CDriverLog& operator=(const CDriverLog&) = delete;
 

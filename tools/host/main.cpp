@@ -99,7 +99,7 @@ int RunDemo(CArguments& arguments, const SCommon& common, CDriverLibrary& librar
     std::string error;
     std::string camsim = CDemoCommand::DefaultCamsimPath();
     std::string outDir = "demo-output";
-    double seconds = 3;
+    double seconds = 4;
     std::vector<std::string> words;
     if (!arguments.TakeValue("--camsim", camsim, error) || !arguments.TakeValue("--out", outDir, error) ||
         !arguments.TakeNumber("--seconds", 1, 600, seconds, error) || !arguments.Rest(words, error))
