@@ -178,6 +178,19 @@ TEST_F(HostCommandTest, ProbeAndPresetRoundTrip) {
     EXPECT_NE(RunHost("ptz " + Camera() + " preset goto Gate").status, 0);
 }
 
+TEST_F(HostCommandTest, OutputsAreSwitchedAndInputChangesWatched) {
+    CCamSimControl control(s_camera->ControlPort());
+    ASSERT_TRUE(control.Reset());
+    const SRun set = RunHost("io " + Camera() + " set 2 on");
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(control.Outputs(), (std::vector<int>{0, 1}));
+    ASSERT_TRUE(control.SetInput(1, true));
+    const SRun watch = RunHost("io " + Camera() + " watch --seconds 1");
+    ASSERT_EQ(watch.status, 0) << watch.err;
+    EXPECT_EQ(watch.out, "input 1: active\ninput 2: inactive\n");
+    EXPECT_NE(RunHost("io " + Camera() + " set 3 on").status, 0) << "the camera has two outputs";
+}
+
 TEST_F(HostCommandTest, ErrorsAreOneLineANonZeroStatusAndBounded) {
     const struct {
         std::string arguments;

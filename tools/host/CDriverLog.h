@@ -27,6 +27,8 @@ public:
     // Also the host's own lines, so the file tells the whole story.
     void Write(unsigned int level, const std::string& text);
 
+    std::string Masked(const std::string& text) const { return m_mask.Apply(text); }
+
     // The last line naming that input (a video server names its channels),
     // or the last line of the device.
     std::string LastLine(unsigned int input) const;

@@ -37,6 +37,7 @@ bool CDriverSession::Query(const SCamera& camera, CCapabilityRecord& record, std
     }
     // Deleting the module waits for its thread (bounded by the driver).
     m_library.Delete(query);
+    error = m_log.Masked(error);
     if (!ok) m_log.Write(1, error);
     return ok;
 }
@@ -63,7 +64,7 @@ bool CDriverSession::Open(const SCamera& camera, std::string& error) {
         return false;
     }
     if (!m_driver->Open(&m_log, &m_allocator, m_params.get())) {
-        error = Where(camera) + ": the driver did not open";
+        error = m_log.Masked(Where(camera) + ": the driver did not open");
         Close();
         return false;
     }
