@@ -124,7 +124,9 @@ TEST_F(HostCommandTest, CapturedFilesDecodeAsTheSummarySays) {
         const char* options;
         const char* format;
         const char* file;
-    } kRows[] = {{"--codec h264 --rtsp", "h264", "input0.h264"}, {"--codec mjpeg", "mjpeg", "input0.mjpeg"}};
+    } kRows[] = {{"--codec h264 --rtsp", "h264", "input0.h264"},
+                 {"--codec mjpeg", "mjpeg", "input0.mjpeg"},
+                 {"--codec mpeg4", "m4v", "input0.m4v"}};
     for (const auto& row : kRows) {
         const std::string dir = m_dir + "/" + row.format;
         const SRun run =
