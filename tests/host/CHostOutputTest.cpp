@@ -3,9 +3,15 @@
 // come from the writer's counting.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
 #include "CCaptureCommand.h"
 #include "CCaptureWriter.h"
 #include "CProbePrinter.h"
+#include "CSampleAllocator.h"
 
 namespace {
 
@@ -58,6 +64,34 @@ TEST(CHostOutputTest, TheWriterCountsKeyPicturesGapsAndItsLimit) {
     EXPECT_EQ(stats.signalLosses, 1u) << "losses after the seal belong to the stop";
     for (const char* code : {"H264", "DIVX", "JPEG"}) EXPECT_TRUE(CCaptureWriter::IsKeyPicture(WfFourCC(code[0], code[1], code[2], code[3])));
     for (const char* code : {"I264", "DIVI"}) EXPECT_FALSE(CCaptureWriter::IsKeyPicture(WfFourCC(code[0], code[1], code[2], code[3])));
+}
+
+// A file of the pictures as the driver closes them would end in an empty access unit.
+TEST(CHostOutputTest, AnH264FileHoldsEachClosingDelimiterUntilTheNextPicture) {
+    const std::string path = ::testing::TempDir() + "wf-host-aud-" +
+                             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".h264";
+    CCaptureWriter writer(40);
+    ASSERT_TRUE(writer.Open(path));
+    const std::vector<uint8_t> first = {0, 0, 1, 0x67, 1, 0, 0, 1, 9, 0x30};
+    const std::vector<uint8_t> second = {0, 0, 1, 0x41, 2, 0, 0, 1, 9, 0x30};
+    const std::vector<uint8_t> unmarked = {0, 0, 1, 0x41, 3};
+    const uint32_t codes[] = {WfFourCC('H', '2', '6', '4'), WfFourCC('I', '2', '6', '4'), WfFourCC('I', '2', '6', '4')};
+    const std::vector<uint8_t>* pictures[] = {&first, &second, &unmarked};
+    for (int i = 0; i < 3; ++i) {
+        CHostSample sample(static_cast<unsigned int>(pictures[i]->size()));
+        std::copy(pictures[i]->begin(), pictures[i]->end(), sample.GetBuffer());
+        sample.SetDataSize(static_cast<unsigned int>(pictures[i]->size()));
+        sample.SetFourCC(codes[i]);
+        ASSERT_TRUE(writer.OnFrame(&sample));
+    }
+    writer.Close();
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::remove(path.c_str());
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{0, 0, 1, 0x67, 1, 0, 0, 1, 9, 0x30, 0, 0, 1, 0x41, 2, 0, 0, 1, 9, 0x30, 0, 0,
+                                           1, 0x41, 3}));
+    EXPECT_EQ(writer.Stats().bytes, bytes.size());
+    EXPECT_EQ(writer.Stats().keyPictures, 1u);
 }
 
 TEST(CHostOutputTest, TheSummaryIsOneJsonLineWithEveryInputsFigures) {

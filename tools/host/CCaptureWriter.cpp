@@ -45,9 +45,8 @@ bool CCaptureWriter::OnFrame(talvex::ipcapture::IHostMediaSample* sample) {
         auto* ours = static_cast<CHostSample*>(sample);
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_sealed || (m_limit != 0 && m_stats.pictures >= m_limit)) return true;
-        if (m_file != nullptr && ours->Size() > 0 && std::fwrite(ours->Data(), 1, ours->Size(), m_file) != ours->Size())
-            m_writeFailed = true;
-        CountLocked(ours->FourCC(), ours->Size(), ours->Width(), ours->Height(),
+        const std::size_t written = WriteLocked(ours->FourCC(), ours->Data(), ours->Size());
+        CountLocked(ours->FourCC(), written, ours->Width(), ours->Height(),
                     ours->CaptureTimeMs() != 0 ? ours->CaptureTimeMs() : CHostSample::UtcNowMs());
         return true;
     } catch (...) {
@@ -79,6 +78,27 @@ void CCaptureWriter::CountLocked(uint32_t fourcc, std::size_t size, uint32_t wid
 void CCaptureWriter::Seal() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_sealed = true;
+}
+
+std::size_t CCaptureWriter::WriteLocked(uint32_t fourcc, const uint8_t* data, std::size_t size) {
+    // A delimiter opens an access unit: the one closing a picture is written
+    // only in front of the next picture, so that the file does not end with
+    // an empty access unit players warn about.
+    const std::size_t markerSize = sizeof(kH264EndMarker);
+    const bool h264 = fourcc == WfFourCC('H', '2', '6', '4') || fourcc == WfFourCC('I', '2', '6', '4');
+    const bool endsWithMarker =
+        h264 && size >= markerSize && std::equal(kH264EndMarker, kH264EndMarker + markerSize, data + size - markerSize);
+    const std::size_t body = endsWithMarker ? size - markerSize : size;
+    std::size_t written = 0;
+    const auto put = [&](const uint8_t* bytes, std::size_t count) {
+        if (count == 0) return;
+        if (m_file != nullptr && std::fwrite(bytes, 1, count, m_file) != count) m_writeFailed = true;
+        written += count;
+    };
+    if (m_markerHeld) put(kH264EndMarker, markerSize);
+    put(data, body);
+    m_markerHeld = endsWithMarker;
+    return written;
 }
 
 void CCaptureWriter::OnSignalLost() {

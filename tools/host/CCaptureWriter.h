@@ -52,6 +52,9 @@ public:
     int64_t GapLimitMs() const { return m_gapLimitMs; }
     bool WriteFailed() const;
 
+    // The access unit delimiter the driver closes every H.264 picture with.
+    static constexpr uint8_t kH264EndMarker[5] = {0x00, 0x00, 0x01, 0x09, 0x30};
+
     // Pictures a decoder can start from: H.264 with its SPS, MPEG-4 I-VOPs and every JPEG.
     static bool IsKeyPicture(uint32_t fourcc);
     // The file name extension players know for the stream type.
@@ -59,6 +62,8 @@ public:
 
 private:
     void CountLocked(uint32_t fourcc, std::size_t size, uint32_t width, uint32_t height, int64_t timeMs);
+    // Writes (or, discarding, only measures) one picture; the bytes the file gained.
+    std::size_t WriteLocked(uint32_t fourcc, const uint8_t* data, std::size_t size);
 
     const int64_t m_gapLimitMs;
     uint64_t m_limit = 0;
@@ -66,6 +71,7 @@ private:
     FILE* m_file = nullptr;
     bool m_writeFailed = false;
     bool m_sealed = false;
+    bool m_markerHeld = false;  // an H.264 picture's closing delimiter, not yet written
     SInputStats m_stats;
 };
 
