@@ -45,6 +45,8 @@ for stage in "${stages[@]}"; do
     case "$stage" in
         default)
             run_linux default
+            # The installed SDK builds a host outside the tree that captures.
+            scripts/test-sdk-package.sh
             ;;
         asan)
             # Sanitizer builds reuse the simulator of the plain build.
