@@ -48,6 +48,8 @@ void CJpegMediaParser::Scan() {
             break;
         }
         const std::size_t pos = static_cast<std::size_t>(static_cast<const uint8_t*>(found) - base);
+        // Before this marker can replace or end the pending segment.
+        ReadFrameHeader(pos);
         const uint8_t marker = base[pos + 1];
         if (marker == kStartOfImage) {
             BeginPicture(pos);
@@ -58,7 +60,6 @@ void CJpegMediaParser::Scan() {
             // One byte on: 0xFF 0xFF 0xD8 still holds a start of image.
             m_scanPos = pos + 1;
         }
-        ReadFrameHeader(m_scanPos);
     }
     ReadFrameHeader(m_scanPos);
 }
