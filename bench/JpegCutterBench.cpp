@@ -1,10 +1,13 @@
 // Throughput of the MJPEG picture cutter over a multipart stream read in the
-// chunk sizes the HTTP channel uses.
+// chunk sizes the HTTP channel uses, and of the MPEG-4 cutter on a stream
+// that starts a configuration header and never ends it (a broken camera):
+// the time per megabyte must not grow with the header's length.
 #include <benchmark/benchmark.h>
 
 #include "CFakeDriver.h"
 #include "CHostSampleAllocator.h"
 #include "parsers/CJpegMediaParser.h"
+#include "parsers/CMpegMediaParser.h"
 
 namespace {
 
@@ -50,5 +53,22 @@ void BM_JpegCutter(benchmark::State& state) {
     state.counters["pictures/s"] = benchmark::Counter(static_cast<double>(state.iterations() * 20), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_JpegCutter)->Arg(1024)->Arg(8192);
+
+void BM_Mpeg4UnendedHeader(benchmark::State& state) {
+    const std::size_t megabytes = static_cast<std::size_t>(state.range(0));
+    CNullReceiver receiver;
+    std::vector<uint8_t> first(4096, 0x55);
+    first[2] = 1;
+    first[3] = 0xB0;  // 00 00 01 B0: a visual object sequence starts
+    first[0] = first[1] = 0;
+    const std::vector<uint8_t> more(4096, 0x55);
+    for (auto _ : state) {
+        talvex::CMpegMediaParser parser(&receiver, nullptr, "bench", "/nonexistent/Mpeg4Parse.so");
+        parser.Parse(first);
+        for (std::size_t sent = 4096; sent < (megabytes << 20); sent += more.size()) parser.Parse(more);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * (megabytes << 20)));
+}
+BENCHMARK(BM_Mpeg4UnendedHeader)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 
 }  // namespace

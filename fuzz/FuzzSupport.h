@@ -4,6 +4,7 @@
 // length (RFC 4571 framing), so the vectors seed the fuzzers as they are.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -22,7 +23,7 @@ public:
     void SetDataSize(unsigned int bytes) override { m_dataSize = bytes; }
     void SetTimeNow() override {}
     void SetTime(const SYSTEMTIME*) override {}
-    void SetFourCC(unsigned int) override {}
+    void SetFourCC(unsigned int fourcc) override { m_fourcc = fourcc; }
     void SetHeight(unsigned int) override {}
     void SetWidth(unsigned int) override {}
     void SetSizeClass(unsigned int) override {}
@@ -33,10 +34,15 @@ public:
         if (m_dataSize > m_buffer.size()) __builtin_trap();
         return sum;
     }
+    std::vector<uint8_t> Bytes() const {
+        return {m_buffer.begin(), m_buffer.begin() + std::min<std::size_t>(m_dataSize, m_buffer.size())};
+    }
+    unsigned int FourCC() const { return m_fourcc; }
 
 private:
     std::vector<uint8_t> m_buffer;
     unsigned int m_dataSize = 0;
+    unsigned int m_fourcc = 0;
 };
 
 class CAllocator final : public talvex::ipcapture::IHostSampleAllocator {

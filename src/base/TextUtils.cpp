@@ -84,4 +84,28 @@ void HexToBytes(const std::string& text, std::vector<uint8_t>& out) {
     if (pos < text.size()) out.push_back(static_cast<uint8_t>(NibbleOf(text[pos])));
 }
 
+std::string MaskUrlCredentials(const std::string& text) {
+    static constexpr const char* kSchemeEnd = "://";
+    // The authority ends where the path, query or fragment begins, or where
+    // the URL itself ends inside a message.
+    static constexpr const char* kAuthorityEnd = "/?#\"' \t\r\n<>";
+    std::string masked;
+    std::size_t copied = 0;
+    std::size_t scheme = text.find(kSchemeEnd);
+    while (scheme != std::string::npos) {
+        const std::size_t start = scheme + 3;
+        std::size_t end = text.find_first_of(kAuthorityEnd, start);
+        if (end == std::string::npos) end = text.size();
+        const std::size_t at = text.rfind('@', end - 1);
+        if (at != std::string::npos && at >= start && at < end) {
+            masked.append(text, copied, start - copied);
+            masked += "***";
+            copied = at;
+        }
+        scheme = text.find(kSchemeEnd, end);
+    }
+    masked.append(text, copied, std::string::npos);
+    return masked;
+}
+
 }  // namespace talvex::HUtils

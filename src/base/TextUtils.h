@@ -22,5 +22,9 @@ std::vector<std::string> SplitString(const std::string& text, char delimiter);
 // hexadecimal digit counts as 0; a lone last character is one byte with that
 // nibble's value.
 void HexToBytes(const std::string& text, std::vector<uint8_t>& out);
+// The text with the user information of every URL in it ("rtsp://user:
+// password@host/") replaced by "***", for texts that reach a log or the host:
+// a camera may hand back a URL with the credentials it was given.
+std::string MaskUrlCredentials(const std::string& text);
 
 }  // namespace talvex::HUtils

@@ -14,6 +14,9 @@ constexpr uint8_t kEndOfImage = 0xD9;
 constexpr uint8_t kBaselineFrame = 0xC0;
 // FF C0, length (2), precision (1), height (2), width (2).
 constexpr std::size_t kFrameHeaderBytes = 9;
+// An end of image starting this far behind the start-of-frame marker or
+// later leaves the sizes inside the picture; one starting earlier cuts them.
+constexpr std::size_t kLastCuttingEnd = kFrameHeaderBytes - 3;
 
 uint32_t ReadU16(const uint8_t* bytes) { return static_cast<uint32_t>(bytes[0] << 8 | bytes[1]); }
 
@@ -45,6 +48,8 @@ void CJpegMediaParser::Scan() {
             break;
         }
         const std::size_t pos = static_cast<std::size_t>(static_cast<const uint8_t*>(found) - base);
+        // Before this marker can replace or end the pending segment.
+        ReadFrameHeader(pos);
         const uint8_t marker = base[pos + 1];
         if (marker == kStartOfImage) {
             BeginPicture(pos);
@@ -55,9 +60,8 @@ void CJpegMediaParser::Scan() {
             // One byte on: 0xFF 0xFF 0xD8 still holds a start of image.
             m_scanPos = pos + 1;
         }
-        ReadFrameHeader();
     }
-    ReadFrameHeader();
+    ReadFrameHeader(m_scanPos);
 }
 
 void CJpegMediaParser::BeginPicture(std::size_t markerPos) {
@@ -69,7 +73,7 @@ void CJpegMediaParser::BeginPicture(std::size_t markerPos) {
 }
 
 void CJpegMediaParser::EndPicture(std::size_t markerEnd) {
-    ReadFrameHeader();
+    ReadFrameHeader(markerEnd - 2);
     Deliver(m_frameBuffer.data(), markerEnd);
     m_frameBuffer.erase(m_frameBuffer.begin(), m_frameBuffer.begin() + static_cast<std::ptrdiff_t>(markerEnd));
     m_inFrame = false;
@@ -77,8 +81,14 @@ void CJpegMediaParser::EndPicture(std::size_t markerEnd) {
     m_scanPos = 0;
 }
 
-void CJpegMediaParser::ReadFrameHeader() {
-    if (m_frameHeaderPos == kNone || m_frameBuffer.size() - m_frameHeaderPos < kFrameHeaderBytes) return;
+void CJpegMediaParser::ReadFrameHeader(std::size_t noEndBefore) {
+    // The sizes count only once it is known that no end of image cuts the
+    // segment: read earlier they could come from bytes behind the picture,
+    // and a picture would get a size or not depending on how the network
+    // split the stream.
+    if (m_frameHeaderPos == kNone || noEndBefore <= m_frameHeaderPos + kLastCuttingEnd ||
+        m_frameBuffer.size() - m_frameHeaderPos < kFrameHeaderBytes)
+        return;
     const uint8_t* header = m_frameBuffer.data() + m_frameHeaderPos;
     m_height = ReadU16(header + 5);
     m_width = ReadU16(header + 7);

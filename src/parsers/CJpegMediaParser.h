@@ -26,7 +26,8 @@ private:
     void Scan();
     void BeginPicture(std::size_t markerPos);
     void EndPicture(std::size_t markerEnd);
-    void ReadFrameHeader();
+    // noEndBefore: no end-of-image marker starts before this position.
+    void ReadFrameHeader(std::size_t noEndBefore);
     void Deliver(const uint8_t* picture, std::size_t size);
 
     std::size_t m_scanPos = 0;  // next byte of m_frameBuffer to examine as a marker start

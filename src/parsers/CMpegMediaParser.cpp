@@ -1,5 +1,6 @@
 #include "parsers/CMpegMediaParser.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "parsers/Mpeg4VideoHeader.h"
@@ -57,6 +58,7 @@ void CMpegMediaParser::Parse(const std::vector<uint8_t>& chunk) {
     if (m_consumed > 0) {
         m_frameBuffer.erase(m_frameBuffer.begin(), m_frameBuffer.begin() + static_cast<std::ptrdiff_t>(m_consumed));
         m_scanPos = m_scanPos > m_consumed ? m_scanPos - m_consumed : 0;
+        m_headerSearchPos = m_headerSearchPos > m_consumed ? m_headerSearchPos - m_consumed : 0;
         m_consumed = 0;
     }
     if (!CheckBufferSize()) Resync();
@@ -88,15 +90,21 @@ void CMpegMediaParser::Scan() {
 }
 
 bool CMpegMediaParser::TakeConfigHeader() {
-    for (std::size_t pos = m_scanPos + kStartCodeBytes; pos + kStartCodeBytes < m_frameBuffer.size(); ++pos) {
+    // A header still waiting for its plane is searched on from where the last
+    // read left off, not from its start again: a long header arriving in many
+    // reads would otherwise cost time in the square of its length.
+    std::size_t pos = std::max(m_scanPos + kStartCodeBytes, m_headerSearchPos);
+    for (; pos + kStartCodeBytes < m_frameBuffer.size(); ++pos) {
         if (!StartCodeAt(pos, kPlaneCode)) continue;
         // A repeated header replaces the one kept; its bytes are never a
         // sample of their own.
         m_configHeader.assign(m_frameBuffer.begin() + static_cast<std::ptrdiff_t>(m_scanPos),
                               m_frameBuffer.begin() + static_cast<std::ptrdiff_t>(pos));
         m_consumed = pos;
+        m_headerSearchPos = 0;
         return true;
     }
+    m_headerSearchPos = pos;
     return false;
 }
 
@@ -145,6 +153,7 @@ void CMpegMediaParser::Resync() {
     m_waitKey = true;
     m_consumed = 0;
     m_scanPos = 0;
+    m_headerSearchPos = 0;
 }
 
 }  // namespace talvex

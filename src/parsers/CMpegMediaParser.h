@@ -62,6 +62,7 @@ private:
     bool m_waitKey = true;
     std::size_t m_consumed = 0;  // where the next plane starts in m_frameBuffer
     std::size_t m_scanPos = 0;   // where the start-code scan goes on
+    std::size_t m_headerSearchPos = 0;  // where the search for the header's end goes on; 0 when none is pending
     std::vector<uint8_t> m_sample;  // the plane being handed over, reused
 };
 

@@ -13,8 +13,13 @@ enum class EFileState {
 };
 
 EFileState ProbeFile(const std::string& path);
+// Has the system write the file's data through to the disk before it
+// returns, so that a file renamed over another after this is never found
+// empty or cut short after a power loss.
+bool FlushFileToDisk(const std::string& path);
 // Moves from over to, replacing to when it exists, in one step where the
-// file system allows it.
+// file system allows it; the new name itself is written through to the disk
+// before it returns.
 bool MoveFileReplacing(const std::string& from, const std::string& to);
 // Renames without replacing: false when to exists.
 bool MoveFileNoReplace(const std::string& from, const std::string& to);

@@ -130,9 +130,18 @@ int32_t CXMLSettingsAPI::CreateNew(const char* rootName, const char* fileName) {
     talvex::platform::CXmlDocument fresh;
     bool ok = fresh.CreateEmpty(rootName) && fresh.SaveTo(temporary);
     fresh.Release();
-    ok = ok && talvex::platform::MoveFileReplacing(temporary, fullPath);
-    if (!ok) talvex::platform::RemoveFile(temporary);
+    ok = ok && ReplaceWith(temporary, fullPath);
     return ok ? 1 : 0;
+}
+
+// The new file goes to the disk before it takes the old one's name, and the
+// rename is a single step: whenever the process or the machine stops, the
+// file holds either the presets it held before or all of the new ones.
+bool CXMLSettingsAPI::ReplaceWith(const std::string& temporary, const std::string& fullPath) {
+    if (talvex::platform::FlushFileToDisk(temporary) && talvex::platform::MoveFileReplacing(temporary, fullPath))
+        return true;
+    talvex::platform::RemoveFile(temporary);
+    return false;
 }
 
 int32_t CXMLSettingsAPI::Save() {
@@ -143,9 +152,11 @@ int32_t CXMLSettingsAPI::Save() {
 bool CXMLSettingsAPI::SaveLocked() {
     if (m_openCount <= 0) return false;
     const std::string temporary = m_filePath + ".tmp";
-    if (m_document.SaveTo(temporary) && talvex::platform::MoveFileReplacing(temporary, m_filePath)) return true;
-    talvex::platform::RemoveFile(temporary);
-    return false;
+    if (!m_document.SaveTo(temporary)) {
+        talvex::platform::RemoveFile(temporary);
+        return false;
+    }
+    return ReplaceWith(temporary, m_filePath);
 }
 
 std::string& CXMLSettingsAPI::GetValue(std::string& out, const char* format, ...) {

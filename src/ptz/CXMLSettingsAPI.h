@@ -1,8 +1,9 @@
 // A path-based view of one XML settings file: each element carries its value
 // in the attribute "value". The document stays in memory between calls;
 // changes reach the disk when the file is saved, and a save writes a new
-// file beside the old one and then replaces it, so a crash never leaves a
-// half-written file behind.
+// file beside the old one, flushes it to the disk and then renames it over
+// the old one, so neither a crash nor a power loss leaves a half-written
+// file behind.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +58,7 @@ public:
 private:
     bool CreateElement(const std::string& path);
     bool SaveLocked();
+    static bool ReplaceWith(const std::string& temporary, const std::string& fullPath);
 
     CRecursiveLock m_lock;  // guards everything below, for each whole operation
     talvex::platform::CXmlDocument m_document;

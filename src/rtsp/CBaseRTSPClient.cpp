@@ -260,7 +260,7 @@ std::string CBaseRTSPClient::AuthorizationLine(uint32_t method, const std::strin
         HasControlCharacter(m_parser.Nonce)) {
         if (Log() != nullptr)
             Log()->DebugMessage(kLevelInformation, "%s: Refused the Digest challenge of %s: it carries %s",
-                                "talvex::CBaseRTSPClient::AuthorizationLine", BaseUrl().c_str(),
+                                "talvex::CBaseRTSPClient::AuthorizationLine", HUtils::MaskUrlCredentials(BaseUrl()).c_str(),
                                 DigestRefusalText(EDigestRefusal::ControlCharacter));
         return {};
     }

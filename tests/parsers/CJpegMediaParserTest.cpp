@@ -132,6 +132,38 @@ TEST_F(CJpegMediaParserTest, PicturesWithoutAKnownSizeAreHeldBackUntilABaselineO
     EXPECT_EQ(last.sizeClasses[1], 1u);
 }
 
+// A start-of-frame segment cut short by the end of image: its sizes would
+// come from the bytes behind the picture, and only when they happened to be
+// in the same read. And a whole one followed by a cut one: its sizes count
+// however the stream is split. Found by the HTTP JPEG cutter's fuzzer.
+TEST_F(CJpegMediaParserTest, ASizeCountsOnlyWhenItsSegmentEndsInsideThePicture) {
+    const Bytes sized = Picture(320, 240, 20, 7);
+    const Bytes cut = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x11, 0xFF, 0xD9};
+    const Bytes wholeThenCut = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x78, 0x00, 0xA0, 0x03, 0x14,
+                                0x50, 0xFF, 0xC0, 0xFF, 0xD9};
+    const Bytes behind = {0x08, 0x3F, 0xFF, 0x01, 0x00, 0x37, 0x40, 0x28};
+    struct SCase {
+        const char* what;
+        Bytes before;
+        Bytes picture;
+        std::vector<std::pair<uint32_t, uint32_t>> sizes;
+    } cases[] = {
+        {"cut, first picture", {}, cut, {}},
+        {"cut, after a sized one", sized, cut, {{320, 240}, {320, 240}}},
+        {"whole then cut", {}, wholeThenCut, {{160, 120}}},
+    };
+    for (const SCase& c : cases) {
+        Bytes stream = c.before;
+        stream.insert(stream.end(), c.picture.begin(), c.picture.end());
+        stream.insert(stream.end(), behind.begin(), behind.end());
+        for (std::size_t split = 0; split <= stream.size(); ++split) {
+            Feed({Bytes(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(split)),
+                  Bytes(stream.begin() + static_cast<std::ptrdiff_t>(split), stream.end())});
+            EXPECT_EQ(last.sizes, c.sizes) << c.what << ", split at " << split;
+        }
+    }
+}
+
 TEST_F(CJpegMediaParserTest, GarbageAndPicturesWithoutEndMarkerNeverReachTheHost) {
     Bytes garbage;
     for (int i = 0; i < 5000; ++i) garbage.push_back(static_cast<uint8_t>(i * 31));

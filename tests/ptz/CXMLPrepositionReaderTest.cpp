@@ -132,6 +132,32 @@ TEST_F(CXMLPrepositionReaderTest, WritesEachEntryToDiskAndClearsChannels) {
     EXPECT_EQ(dir.Read(kFile).find("PtzChannel01"), std::string::npos);
 }
 
+// A host restarted many times rewrites the same channel each time: the file
+// must come out the same every time, not gain a line per rewrite.
+TEST_F(CXMLPrepositionReaderTest, RewritingAChannelAfterRestartsLeavesTheSameFile) {
+    {
+        auto reader = MakeReader();
+        ASSERT_TRUE(reader->Initialize(kFile, &log));
+        ASSERT_TRUE(reader->WriteEntry(1, 0, {"Yard", 2}));
+    }
+    std::string first;
+    for (int restart = 0; restart < 4; ++restart) {
+        auto reader = MakeReader();
+        ASSERT_TRUE(reader->Initialize(kFile, &log));
+        {
+            CLockHolder hold(reader->Lock());
+            reader->SetSavingFlag(false);
+            reader->ClearChannel(0);
+            reader->WriteEntry(0, 0, {"Gate", 1});
+            reader->WriteEntry(0, 1, {"Door", 4});
+            reader->SetSavingFlag(true);
+            ASSERT_TRUE(reader->Save());
+        }
+        if (restart == 0) first = dir.Read(kFile);
+        EXPECT_EQ(dir.Read(kFile), first) << "after restart " << restart;
+    }
+}
+
 // Writes a preset file for another XML library to read (read-preset-file.py,
 // run by ctest): names outside ASCII and with markup characters must come
 // back unchanged. Without WF_PRESET_EXPORT_DIR there is nothing to do.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "CTestTranscript.h"
 #include "wrenfield/CapabilityQuery.h"
 
 namespace wftest {
@@ -22,6 +23,7 @@ class CHostCapabilityCallback final : public talvex::ipcapture::IHostCapabilityC
 public:
     void OnCapabilitiesReady() override { Record({SCapabilityOutcome::EKind::Ready, 0, {}}); }
     void OnCapabilityQueryFailed(uint32_t reason, const char* text) override {
+        Transcribe("capability failure " + std::to_string(reason), text != nullptr ? text : "(null)");
         Record({SCapabilityOutcome::EKind::Failed, reason, text != nullptr ? text : "(null)"});
     }
     void OnCapabilityQueryKilled() override { Record({SCapabilityOutcome::EKind::Killed, 0, {}}); }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CTestTranscript.h"
 #include "wrenfield/CapabilityQuery.h"
 
 namespace wftest {
@@ -48,10 +49,13 @@ public:
     void SetConnectionText(uint32_t index, const char* text) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         connection[index] = text != nullptr ? text : "(null)";
+        // Text 4 is the host's own password, handed back as the interface defines.
+        Transcribe("capability connection " + std::to_string(index), connection[index]);
     }
     void SetDeviceName(const char* name) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         deviceName = name != nullptr ? name : "(null)";
+        Transcribe("capability device name", deviceName);
     }
     talvex::ipcapture::IHostResolutionList* GetResolutionList() override {
         return refuseLists ? nullptr : &m_resolutions;
@@ -110,7 +114,10 @@ private:
             record.firstAttribute = first;
             record.secondAttribute = second;
         }
-        void SetValue(const char* value) override { record.value = value != nullptr ? value : "(null)"; }
+        void SetValue(const char* value) override {
+            record.value = value != nullptr ? value : "(null)";
+            Transcribe("capability property " + record.name, record.value);
+        }
         SHostProperty record;
     };
     class CResolutionList final : public talvex::ipcapture::IHostResolutionList {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "CTestTranscript.h"
 #include "wrenfield/DebugInfo.h"
 
 namespace wftest {
@@ -26,6 +27,7 @@ public:
         const char* text = info->GetText();
         message.nullText = text == nullptr;
         if (text != nullptr) message.text = text;
+        Transcribe("host message " + std::to_string(message.level), message.text);
         std::lock_guard<std::mutex> lock(m_mutex);  // guards m_messages
         m_messages.push_back(std::move(message));
         m_changed.notify_all();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CTestTranscript.h"
 #include "base/IDebugMessage.h"
 #include "base/FormatString.h"
 
@@ -24,6 +25,7 @@ public:
 
     // Keeps a line that was formatted elsewhere.
     void Record(int32_t level, std::string text) {
+        Transcribe("driver log " + std::to_string(level), text);
         std::lock_guard<std::mutex> lock(m_mutex);  // guards m_lines
         m_lines.push_back({level, std::move(text)});
     }

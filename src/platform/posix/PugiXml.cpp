@@ -28,9 +28,11 @@ CXmlDocument::~CXmlDocument() = default;
 
 bool CXmlDocument::Load(const std::string& path) {
     Release();
+    // The blanks between elements are the layout of the last save, not
+    // content: kept, they would outlive the elements they indented and every
+    // rewrite of a channel would add another empty line to the file.
     const pugi::xml_parse_result result =
-        m_impl->document.load_file(path.c_str(), pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata,
-                                   pugi::encoding_auto);
+        m_impl->document.load_file(path.c_str(), pugi::parse_default | pugi::parse_declaration, pugi::encoding_auto);
     m_impl->loaded = result && m_impl->document.document_element();
     if (!m_impl->loaded) m_impl->document.reset();
     return m_impl->loaded;

@@ -1,0 +1,37 @@
+# Searches every transcript the end-to-end suites wrote (the texts the driver
+# handed the stand-in hosts and the tests' message paths) for the passwords
+# and Authorization values of the test accounts. The capability sink's
+# connection text 4 is the host's own password, handed back by design.
+# -DDIR=<transcript directory> -DSECRETS=<list>; with -DSTART=ON it empties
+# the directory before the suites run instead.
+if(START)
+    file(REMOVE_RECURSE ${DIR})
+    file(MAKE_DIRECTORY ${DIR})
+    return()
+endif()
+file(GLOB transcripts "${DIR}/*.log")
+set(lines_checked 0)
+set(leaks "")
+foreach(transcript ${transcripts})
+    file(STRINGS ${transcript} lines)
+    foreach(line IN LISTS lines)
+        math(EXPR lines_checked "${lines_checked} + 1")
+        if(line MATCHES "^capability connection 4: ")
+            continue()
+        endif()
+        string(TOLOWER "${line}" lower)
+        foreach(secret IN LISTS SECRETS)
+            string(TOLOWER "${secret}" secret)
+            string(FIND "${lower}" "${secret}" at)
+            if(NOT at EQUAL -1)
+                get_filename_component(name ${transcript} NAME)
+                string(APPEND leaks "\n  ${name}: \"${secret}\" in: ${line}")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+list(LENGTH transcripts files)
+if(leaks)
+    message(FATAL_ERROR "credentials reached a log line, a host message or an error text:${leaks}")
+endif()
+message(STATUS "${lines_checked} lines in ${files} transcripts, no credentials")
