@@ -150,7 +150,7 @@ public:
             std::unique_lock<std::mutex> lock(m_mutex);
             ++blocked;
             m_changed.notify_all();
-            m_changed.wait_for(lock, blockFor, [&] { return mode.load() != EMode::Block; });
+            m_changed.wait_for(lock, kBlockFor, [&] { return mode.load() != EMode::Block; });
         }
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_accepted;
@@ -194,7 +194,8 @@ public:
     std::atomic<bool> keep{false};
     std::atomic<int> calls{0};
     std::atomic<int> signalLost{0};
-    std::chrono::milliseconds blockFor{2000};
+    // A blocking sink returns once told to, or after this at the latest.
+    static constexpr std::chrono::milliseconds kBlockFor{2000};
     int blocked = 0;  // guarded by m_mutex
 
 private:
@@ -592,8 +593,6 @@ TEST_F(FaultInjectionTest, HostSinkThatThrowsOrBlocks) {
         ASSERT_TRUE(http.sink.WaitForMore(httpBefore, 3, kHttpRecovery));
         // Stopped while the sink blocks: the stop waits for the host to
         // return (it cannot take the picture back) and not much longer.
-        rtsp.sink.blockFor = 2s;
-        http.sink.blockFor = 2s;
         rtsp.sink.SetMode(CCountingSink::EMode::Block);
         http.sink.SetMode(CCountingSink::EMode::Block);
         ASSERT_TRUE(rtsp.sink.WaitForBlocked(2, kHttpRecovery) && http.sink.WaitForBlocked(2, kHttpRecovery));
