@@ -299,8 +299,18 @@ bool CCamSimControl::Reset() const { return CallOk("reset"); }
 bool CCamSimControl::DelayNext(int ms, int count) const {
     return CallOk("delay?ms=" + std::to_string(ms) + "&count=" + std::to_string(count));
 }
-int CCamSimControl::PendingDelays() const {
+int CCamSimControl::PendingDelays() const { return static_cast<int>(StatusNumber("delays_pending")); }
+int CCamSimControl::DelayedRequests() const { return static_cast<int>(StatusNumber("delayed")); }
+long long CCamSimControl::StatusNumber(const std::string& field) const {
     const auto json = ParseJson(Call("status"));
     if (!json) return -1;
-    return static_cast<int>((*json)["delays_pending"].number);
+    return (*json)[field].number;
+}
+bool CCamSimControl::FailFor(int status, int ms, const std::string& scope) const {
+    return CallOk("fail?status=" + std::to_string(status) + "&ms=" + std::to_string(ms) + "&scope=" + scope);
+}
+bool CCamSimControl::SetRtspRefused(bool refused) const { return CallOk(refused ? "rtsp-refuse" : "rtsp-accept"); }
+bool CCamSimControl::SetRtpFaults(int lossPercent, int reorderPercent, int duplicatePercent, unsigned seed) const {
+    return CallOk("rtp-faults?loss=" + std::to_string(lossPercent) + "&reorder=" + std::to_string(reorderPercent) +
+                  "&duplicate=" + std::to_string(duplicatePercent) + "&seed=" + std::to_string(seed));
 }

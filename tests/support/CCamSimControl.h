@@ -86,6 +86,17 @@ public:
     bool DelayNext(int ms, int count = 1) const;
     // Delays not yet taken by a request; -1 when the simulator does not answer.
     int PendingDelays() const;
+    // Camera requests being delayed at this moment; -1 when the simulator does not answer.
+    int DelayedRequests() const;
+    // Every request of the scope is answered with status for the next ms milliseconds.
+    bool FailFor(int status, int ms, const std::string& scope = "http") const;
+    // The RTSP port alone refuses connections (its sessions end), or accepts them again.
+    bool SetRtspRefused(bool refused) const;
+    // The camera's RTP sender loses, reorders and duplicates packets with these chances (percent),
+    // drawn from a generator seeded with seed; all 0 sends every packet as it is.
+    bool SetRtpFaults(int lossPercent, int reorderPercent, int duplicatePercent, unsigned seed = 1) const;
+    // A number from /camsim/status; -1 when the simulator does not answer.
+    long long StatusNumber(const std::string& field) const;
 
     SCamSimReply Call(const std::string& actionAndQuery) const;  // GET /camsim/<action>
 

@@ -123,3 +123,12 @@ bool CCamSimProcess::Stop(std::chrono::milliseconds timeout) {
     m_pid = -1;
     return done == 0 ? false : WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+bool CCamSimProcess::Kill() {
+    if (m_pid <= 0) return false;
+    kill(m_pid, SIGKILL);
+    int status = 0;
+    waitpid(m_pid, &status, 0);
+    m_pid = -1;
+    return true;
+}

@@ -30,6 +30,9 @@ public:
 
     // Sends SIGTERM and waits; true when the simulator exited with status 0 in time.
     bool Stop(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Kills the simulator at once (SIGKILL), as a camera that loses power; its ports close with
+    // whatever was open on them. True when it was running.
+    bool Kill();
 
     static std::string ExecutablePath();
 

@@ -45,6 +45,11 @@ SControlActions CCamSimApp::MakeActions() {
         return m_reachable;
     };
     actions.setUdpAllowed = [this](bool allowed) { m_rtsp.SetUdpAllowed(allowed); };
+    actions.setRtspRefused = [this](bool refused) { SetRtspRefused(refused); };
+    actions.rtspRefused = [this] {
+        std::lock_guard<std::mutex> lock(m_reachMutex);
+        return m_rtspRefused;
+    };
     actions.describePorts = [this](CJsonWriter& json) {
         json.Field("http_port", m_cameraEndpoint.Port())
             .Field("rtsp_port", m_rtsp.Port())
@@ -97,7 +102,21 @@ void CCamSimApp::SetReachable(bool reachable) {
     m_cameraHandler.SetServing(true);
     std::string error;
     if (!m_cameraEndpoint.Start(0, error)) std::fprintf(stderr, "camsim: %s\n", error.c_str());
-    m_rtsp.SetListening(true);
+    if (!m_rtspRefused) m_rtsp.SetListening(true);
+}
+
+void CCamSimApp::SetRtspRefused(bool refused) {
+    std::lock_guard<std::mutex> lock(m_reachMutex);
+    if (refused == m_rtspRefused) return;
+    m_rtspRefused = refused;
+    // A camera whose RTSP server went down while its web server answers: the port refuses
+    // connections and the sessions it carried end.
+    if (refused) {
+        m_rtsp.SetListening(false);
+        m_rtsp.DropAll();
+    } else if (m_reachable) {
+        m_rtsp.SetListening(true);
+    }
 }
 
 }  // namespace camsim

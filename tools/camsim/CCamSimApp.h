@@ -34,6 +34,7 @@ private:
     SControlActions MakeActions();
     void DropAll();
     void SetReachable(bool reachable);
+    void SetRtspRefused(bool refused);
 
     CCameraState m_state;
     CRequestLog m_log;
@@ -47,6 +48,7 @@ private:
     CHttpEndpoint m_controlEndpoint;
     std::mutex m_reachMutex;  // serialises reachability changes
     bool m_reachable = true;
+    bool m_rtspRefused = false;
 };
 
 }  // namespace camsim

@@ -50,8 +50,7 @@ void CCameraHttpHandler::Handle(const httplib::Request& request, httplib::Respon
 }
 
 int CCameraHttpHandler::Serve(const httplib::Request& request, httplib::Response& response) {
-    if (const int delayMs = m_faults.TakeDelayMs(); delayMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    if (const int delayMs = m_faults.TakeDelayMs(); delayMs > 0) m_faults.WaitDelay(delayMs);
     if (const auto forced = m_faults.TakeForcedStatus(CFaultState::EScope::Http)) {
         SetText(response, *forced, "Error=forced by test<br>");
         return *forced;

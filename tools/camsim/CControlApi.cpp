@@ -82,6 +82,12 @@ SCgiReply CControlApi::Handle(const std::string& path, const CgiParams& params) 
         m_faults.ReleaseRtspHolds(kReleaseWait);
         return Ok();
     }
+    if (action == "rtp-faults") return RtpFaults(params);
+    if (action == "rtsp-refuse" || action == "rtsp-accept") {
+        if (!m_actions.setRtspRefused) return Error(501, "no RTSP server here");
+        m_actions.setRtspRefused(action == "rtsp-refuse");
+        return Ok();
+    }
     if (action == "reset") return Reset();
     return Error(404, "unknown control action");
 }
@@ -107,6 +113,12 @@ SCgiReply CControlApi::Status() const {
         .Field("udp_withheld", m_faults.WithheldDestinations())
         .Field("rtsp_holds_pending", m_faults.PendingRtspHoldCount())
         .Field("rtsp_held", m_faults.HeldRtspRequests())
+        .Field("forced_ms_left", m_faults.ForcedMsLeft())
+        .Field("delayed", m_faults.DelayedRequests())
+        .Field("rtsp_refused", m_actions.rtspRefused && m_actions.rtspRefused())
+        .Field("rtp_dropped", m_faults.Rtp().Dropped())
+        .Field("rtp_reordered", m_faults.Rtp().Reordered())
+        .Field("rtp_duplicated", m_faults.Rtp().Duplicated())
         .EndObject();
     return Json(json);
 }
@@ -189,14 +201,18 @@ SCgiReply CControlApi::Video(const CgiParams& params) const {
 SCgiReply CControlApi::Fail(const CgiParams& params) {
     const auto status = IntParam(params, "status");
     const auto count = IntParam(params, "count").value_or(1);
+    const auto ms = IntParam(params, "ms");
     const std::string scopeText = Param(params, "scope").value_or("http");
-    if (!status || *status < 100 || *status > 599 || count < 0 || count > 1000000)
-        return Error(400, "use status=<100..599>[&count=n][&scope=http|rtsp|all]");
+    if (!status || *status < 100 || *status > 599 || count < 0 || count > 1000000 || (ms && (*ms < 0 || *ms > 600000)))
+        return Error(400, "use status=<100..599>[&count=n|&ms=<0..600000>][&scope=http|rtsp|all]");
     CFaultState::EScope scope = CFaultState::EScope::Http;
     if (scopeText == "rtsp") scope = CFaultState::EScope::Rtsp;
     else if (scopeText == "all") scope = CFaultState::EScope::All;
     else if (scopeText != "http") return Error(400, "scope must be http, rtsp or all");
-    m_faults.ForceStatus(static_cast<int>(*status), static_cast<int>(count), scope);
+    if (ms)
+        m_faults.ForceStatusFor(static_cast<int>(*status), static_cast<int>(*ms), scope);
+    else
+        m_faults.ForceStatus(static_cast<int>(*status), static_cast<int>(count), scope);
     return Ok();
 }
 
@@ -223,8 +239,26 @@ SCgiReply CControlApi::RtspHold(const CgiParams& params) {
     return Ok();
 }
 
+SCgiReply CControlApi::RtpFaults(const CgiParams& params) {
+    SRtpImpairment impairment;
+    const auto loss = IntParam(params, "loss").value_or(0);
+    const auto reorder = IntParam(params, "reorder").value_or(0);
+    const auto duplicate = IntParam(params, "duplicate").value_or(0);
+    const auto seed = IntParam(params, "seed").value_or(1);
+    const auto percent = [](long long value) { return value >= 0 && value <= 100; };
+    if (!percent(loss) || !percent(reorder) || !percent(duplicate) || seed < 0 || seed > 0xFFFFFFFFLL)
+        return Error(400, "use [loss=<0..100>][&reorder=<0..100>][&duplicate=<0..100>][&seed=n] (percent)");
+    impairment.lossPercent = static_cast<int>(loss);
+    impairment.reorderPercent = static_cast<int>(reorder);
+    impairment.duplicatePercent = static_cast<int>(duplicate);
+    impairment.seed = static_cast<std::uint32_t>(seed);
+    m_faults.Rtp().Set(impairment);
+    return Ok();
+}
+
 SCgiReply CControlApi::Reset() {
     m_faults.Reset();
+    if (m_actions.setRtspRefused) m_actions.setRtspRefused(false);
     m_actions.setReachable(true);
     m_actions.setUdpAllowed(true);
     m_actions.dropAll();

@@ -17,6 +17,8 @@ struct SControlActions {
     std::function<bool()> reachable;
     std::function<void(class CJsonWriter&)> describePorts;
     std::function<void(bool)> setUdpAllowed;    // refuse (false) or offer RTP over UDP in RTSP sessions
+    std::function<void(bool)> setRtspRefused;   // close (true) or reopen the RTSP port alone
+    std::function<bool()> rtspRefused;
 };
 
 // The test control API, under kPrefix (a path the camera itself never serves). Every answer
@@ -40,6 +42,7 @@ private:
     SCgiReply Fail(const CgiParams& params);
     SCgiReply Delay(const CgiParams& params);
     SCgiReply RtspHold(const CgiParams& params);
+    SCgiReply RtpFaults(const CgiParams& params);
     SCgiReply Reset();
     std::optional<int> Channel(const CgiParams& params) const;
 

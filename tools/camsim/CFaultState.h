@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "CRtpImpairment.h"
+
 namespace camsim {
 
 // Faults a test has asked the camera to show. Read by the web server, the RTSP server and the
@@ -27,9 +29,14 @@ public:
 
     // The next count requests of the scope are answered with status instead of their page.
     void ForceStatus(int status, int count, EScope scope);
+    // Every request of the scope is answered with status for the next ms milliseconds (a camera
+    // whose password was changed for a while, say), whatever count was asked.
+    void ForceStatusFor(int status, int ms, EScope scope);
     // Consumes one forced answer when one is pending for a request of this protocol.
     std::optional<int> TakeForcedStatus(EScope protocol);
     int PendingForcedCount() const;
+    // Milliseconds left of ForceStatusFor (0 when none).
+    long long ForcedMsLeft() const;
 
     // The next count HTTP requests are answered only after ms milliseconds, to keep a client
     // busy in a request.
@@ -37,6 +44,9 @@ public:
     // Consumes one pending delay (0 when none).
     int TakeDelayMs();
     int PendingDelayCount() const;
+    // Holds the calling request for ms, or until Reset lets every delayed request go on.
+    void WaitDelay(int ms);
+    int DelayedRequests() const;
 
     // A firewall that drops UDP on the way to the client while RTSP passes: sessions that start
     // playing while this is on get every request answered as usual, yet none of their RTP or RTCP
@@ -59,7 +69,11 @@ public:
     int PendingRtspHoldCount() const;
     int HeldRtspRequests() const;
 
-    // Back to no faults; held requests are released.
+    // Loss, reordering and duplicates of the RTP packets sent.
+    CRtpImpairment& Rtp() { return m_rtp; }
+    const CRtpImpairment& Rtp() const { return m_rtp; }
+
+    // Back to no faults; held and delayed requests are released.
     void Reset();
 
 private:
@@ -71,6 +85,13 @@ private:
     EScope m_forcedScope = EScope::Http;
     int m_delayMs = 0;
     int m_delayCount = 0;
+    std::chrono::steady_clock::time_point m_forcedUntil{};
+    int m_timedStatus = 0;
+    EScope m_timedScope = EScope::Http;
+    std::condition_variable m_delayReleased;  // with m_mutex
+    std::uint64_t m_delayGeneration = 0;
+    int m_delayedRequests = 0;
+    CRtpImpairment m_rtp;
     std::atomic<bool> m_udpDropped{false};
     std::atomic<std::uint64_t> m_withheldDestinations{0};
     std::condition_variable m_holdChanged;  // with m_mutex: a release, or a held request left

@@ -199,6 +199,7 @@ void CRtspService::ConfigureMedia(int channel, GstRTSPMedia* media) {
         g_signal_connect(pipeline, "deep-element-added", G_CALLBACK(&OnPipelineElementAdded), &m_faults);
         gst_object_unref(pipeline);
     }
+    m_faults.Rtp().Attach(bin);
     GstElement* appsrc = gst_bin_get_by_name_recurse_up(GST_BIN(bin), "feed");
     SVideoSettings settings = m_state.Video(channel);
     if (const auto codec = PipelineCodec(bin)) settings.codec = *codec;
