@@ -19,6 +19,7 @@ bool CRTPReceiver::Start(uint16_t port) {
     Client = static_cast<IRTPClient*>(udp);
     udp->SetBufferSize(1536);
     udp->SetBatchSize(kReceiveBatch);
+    udp->SetSocketBufferSize(kSocketBufferBytes);
     udp->SetSelectTimeout(2, 0);
     CurrentClient.store(udp);
     CurrentPort.store(port);

@@ -31,6 +31,11 @@ class CRTPReceiver : public IRTPClientUser, public CBaseThread {
 public:
     // About two seconds of a busy high-resolution stream, a few MiB at most.
     static constexpr std::size_t kMaxQueuedPackets = 2048;
+    // The RTP socket's receive buffer. A high-resolution key picture comes
+    // as one burst of 100 to 200 KiB; 64 KiB (128 KiB as Linux counts it)
+    // overflows before the socket thread is scheduled, loses the key picture
+    // and with it every picture up to the next one.
+    static constexpr uint32_t kSocketBufferBytes = 2 * 1024 * 1024;
     // Datagrams taken from the socket at once.
     static constexpr uint32_t kReceiveBatch = 32;
 

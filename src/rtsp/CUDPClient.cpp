@@ -31,7 +31,7 @@ bool CUDPClient::SetupSocket(const UDPOpenParams& params) {
 }
 
 bool CUDPClient::Open(IRTPClientUser* user, uint16_t port) {
-    const UDPOpenParams params{port, 65535, 5000, 1000};
+    const UDPOpenParams params{port, SocketBufferSize.load(), 5000, 1000};
     bool started = false;
     {
         CLockHolder hold(Lock);

@@ -161,6 +161,39 @@ TEST(RtpTransportTest, BatchReceiveReturnsTheQueuedDatagramsInOrder) {
     }
 }
 
+// A 1080p key picture arrives as one burst of about 200 KiB while the socket
+// thread may be busy: the receiver's socket buffer holds it whole.
+TEST(RtpTransportTest, SocketBufferHoldsAKeyPictureBurst) {
+    class CBlockingUser : public CUdpUser {
+    public:
+        void OnDatagram(IRTPClient* client, const platform::SUdpAddress& from, const uint8_t* bytes,
+                        std::size_t length) override {
+            CUdpUser::OnDatagram(client, from, bytes, length);
+            std::unique_lock<std::mutex> lock(Mutex);
+            Changed.wait(lock, [&] { return !Hold; });
+        }
+        bool Hold = true;
+    };
+    CUDPClient client(nullptr);
+    CBlockingUser user;
+    client.SetBufferSize(1536);
+    client.SetSocketBufferSize(CRTPReceiver::kSocketBufferBytes);
+    const uint16_t port = OpenOnFreePort([&](uint16_t p) { return client.Open(&user, p); });
+    ASSERT_NE(port, 0);
+    SPeer peer;
+    ASSERT_TRUE(peer.Send(Bytes(100, 1), port));
+    ASSERT_TRUE(user.WaitFor([&] { return user.Sizes.size() == 1; }));  // the socket thread now waits
+    constexpr std::size_t kBurst = 150;  // 210 000 bytes
+    for (std::size_t i = 0; i < kBurst; ++i) ASSERT_TRUE(peer.Send(Bytes(1400, 2), port));
+    {
+        std::lock_guard<std::mutex> lock(user.Mutex);
+        user.Hold = false;
+        user.Changed.notify_all();
+    }
+    EXPECT_TRUE(user.WaitFor([&] { return user.Sizes.size() == 1 + kBurst; })) << user.Sizes.size();
+    client.Close();
+}
+
 class CReceiverUser : public IRTPReceiverUser, public CWaiter {
 public:
     void OnInterleavedPacket(const CRTPPacket&) override {}
