@@ -22,7 +22,6 @@ CH264FileLoop::~CH264FileLoop() {
     }
     m_wake.notify_all();
     if (m_thread.joinable()) m_thread.join();
-    for (GstBuffer* buffer : m_pictures) gst_buffer_unref(buffer);
     if (m_caps) gst_caps_unref(m_caps);
 }
 
@@ -52,7 +51,8 @@ bool CH264FileLoop::Load(std::string& error) {
         GstBuffer* buffer = gst_sample_get_buffer(sample);
         const bool key = buffer && !GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT);
         // The loop starts, and restarts, at a key picture.
-        if (buffer && (key || !m_pictures.empty())) m_pictures.push_back(gst_buffer_ref(buffer));
+        if (buffer && (key || !m_pictures.empty()))
+            m_pictures.push_back(std::make_shared<const CEncodedFrame>(buffer, m_pictures.size()));
         if (!m_caps)
             if (GstCaps* caps = gst_sample_get_caps(sample)) m_caps = gst_caps_ref(caps);
         gst_sample_unref(sample);
@@ -90,7 +90,7 @@ GstCaps* CH264FileLoop::WaitForCaps(std::chrono::milliseconds) { return m_caps ?
 
 void CH264FileLoop::Subscribe(const std::shared_ptr<IFrameSubscriber>& subscriber) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_subscribers.push_back(SSubscriber{subscriber, subscriber.get(), true});
+    m_subscribers.push_back(SSubscriber{subscriber, subscriber.get(), 0});
     if (!m_thread.joinable() && !m_pictures.empty()) m_thread = std::thread([this] { Run(); });
 }
 
@@ -104,20 +104,19 @@ void CH264FileLoop::Run() {
     const auto period = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(static_cast<double>(m_fpsDenominator) / m_fpsNumerator));
     auto due = Clock::now();
-    std::uint64_t number = 0;
-    for (std::size_t index = 0;; index = (index + 1) % m_pictures.size()) {
+    for (;;) {
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             if (m_wake.wait_until(lock, due, [this] { return m_stopping; })) return;
         }
-        Deliver(std::make_shared<const CEncodedFrame>(m_pictures[index], number++));
+        Deliver();
         due += period;
         if (Clock::now() - due > kMaxLate) due = Clock::now();
     }
 }
 
-void CH264FileLoop::Deliver(const std::shared_ptr<const CEncodedFrame>& frame) {
-    std::vector<std::shared_ptr<IFrameSubscriber>> receivers;
+void CH264FileLoop::Deliver() {
+    std::vector<std::pair<std::shared_ptr<IFrameSubscriber>, std::shared_ptr<const CEncodedFrame>>> sends;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_faults.Paused()) {
@@ -125,15 +124,15 @@ void CH264FileLoop::Deliver(const std::shared_ptr<const CEncodedFrame>& frame) {
             return;
         }
         for (SSubscriber& s : m_subscribers) {
-            // A decoder that missed pictures can only resume at a key picture.
-            if (m_pauseSeen) s.waitingForKey = true;
-            if (s.waitingForKey && frame->IsKey()) s.waitingForKey = false;
-            if (s.waitingForKey) continue;
-            if (auto sink = s.sink.lock()) receivers.push_back(std::move(sink));
+            // A decoder that missed pictures can only resume at a key picture: the first.
+            if (m_pauseSeen) s.next = 0;
+            const std::size_t index = s.next;
+            s.next = (s.next + 1) % m_pictures.size();
+            if (auto sink = s.sink.lock()) sends.emplace_back(std::move(sink), m_pictures[index]);
         }
         m_pauseSeen = false;
     }
-    for (const auto& receiver : receivers) receiver->OnFrame(frame);
+    for (const auto& [receiver, frame] : sends) receiver->OnFrame(frame);
 }
 
 }  // namespace camsim

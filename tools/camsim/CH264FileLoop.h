@@ -13,9 +13,12 @@ namespace camsim {
 
 // A recorded H.264 byte stream served over and over at its own frame rate, so that many
 // streams cost the camera no encoding at all. The file is split into access units once; one
-// pacing thread hands the same pictures to every subscriber. The receiving pipelines stamp
-// each picture as it arrives, so RTP time stamps and sequence numbers run on across the end of
-// the file as if the camera had never stopped. Pause and resume behave as with an encoder.
+// pacing thread hands the shared pictures to every subscriber. Each subscriber plays the file
+// from its first (key) picture on from the moment it subscribes, so a new session starts at
+// once, and the key pictures of many streams do not all come at the same instant. The
+// receiving pipelines stamp each picture as it arrives, so RTP time stamps and sequence
+// numbers run on across the end of the file as if the camera had never stopped. While sending
+// is paused no picture goes out; afterwards every subscriber starts again at the first picture.
 class CH264FileLoop : public IFrameSource {
 public:
     CH264FileLoop(std::string path, const CFaultState& faults);
@@ -37,16 +40,16 @@ private:
     struct SSubscriber {
         std::weak_ptr<IFrameSubscriber> sink;
         const IFrameSubscriber* id = nullptr;
-        bool waitingForKey = true;
+        std::size_t next = 0;  // the subscriber's next picture
     };
 
     void Run();
-    void Deliver(const std::shared_ptr<const CEncodedFrame>& frame);
+    void Deliver();
 
     const std::string m_path;
     const CFaultState& m_faults;
     // Filled by Load, read-only afterwards.
-    std::vector<GstBuffer*> m_pictures;
+    std::vector<std::shared_ptr<const CEncodedFrame>> m_pictures;
     GstCaps* m_caps = nullptr;
     int m_fpsNumerator = 25;
     int m_fpsDenominator = 1;
