@@ -1,6 +1,8 @@
 // Throughput of the RTP depacketizers on one core, beside a plain memcpy of
 // the same payload bytes: packets per second, payload bytes per second, and
 // heap allocations per packet once the parser has reached its steady state.
+// The JPEG header build is measured on its own with pictures of one small
+// packet each, beside memcpy of the same finished pictures.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -43,7 +45,7 @@ public:
         if (buffer.size() < requested) buffer.resize(requested);
         return buffer.data();
     }
-    void SetDataSize(unsigned int) override {}
+    void SetDataSize(unsigned int size) override { dataSize = size; }
     void SetTimeNow() override {}
     void SetTime(const SYSTEMTIME*) override {}
     void SetFourCC(unsigned int) override {}
@@ -52,6 +54,7 @@ public:
     void SetSizeClass(unsigned int) override {}
     std::vector<uint8_t> buffer;
     std::size_t requested = 0;
+    unsigned int dataSize = 0;
 };
 
 class CBenchAllocator final : public talvex::ipcapture::IHostSampleAllocator {
@@ -184,6 +187,24 @@ SStream MakeMpeg4Stream() {
     return s;
 }
 
+// Pictures of one packet with a short scan, so that writing the JPEG header
+// (tables, frame and scan headers, Huffman tables) is nearly all the work; Q
+// 50 throughout, or a new Q (new tables) in every picture.
+constexpr std::size_t kSmallScanBytes = 64;
+template <bool kNewTablesEachPicture>
+SStream MakeJpegHeaderStream() {
+    SStream s;
+    uint16_t sequence = 0;
+    const Bytes scan = Filler(kSmallScanBytes, 7);
+    for (int p = 0; p < 10 * kPictures; ++p) {
+        const uint8_t q = kNewTablesEachPicture ? static_cast<uint8_t>(1 + p % 99) : 50;
+        Bytes payload = {0, 0, 0, 0, 1, q, 80, 60};
+        payload.insert(payload.end(), scan.begin(), scan.end());
+        AddPacket(s, sequence, 3000u * static_cast<uint32_t>(p + 1), true, payload);
+    }
+    return s;
+}
+
 void Report(benchmark::State& state, const SStream& stream, uint64_t allocations) {
     const auto iterations = static_cast<int64_t>(state.iterations());
     state.SetBytesProcessed(iterations * static_cast<int64_t>(stream.payloadBytes));
@@ -235,6 +256,48 @@ void BM_Mpeg4(benchmark::State& state) {
     if (client.pictures == 0) state.SkipWithError("no pictures delivered");
 }
 BENCHMARK(BM_Mpeg4);
+
+template <bool kNewTablesEachPicture>
+void BM_JpegHeader(benchmark::State& state) {
+    static const SStream stream = MakeJpegHeaderStream<kNewTablesEachPicture>();
+    CBenchDriver driver;
+    CBenchClient client;
+    talvex::CJpegRTPMediaParser parser(&driver, "bench");
+    parser.SetClient(&client);
+    RunParser(state, stream, parser);
+    if (client.pictures == 0) state.SkipWithError("no pictures delivered");
+    state.counters["picture_bytes"] = driver.allocator.sample.dataSize;
+    state.counters["pictures/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * static_cast<double>(stream.packets.size()), benchmark::Counter::kIsRate);
+}
+BENCHMARK_TEMPLATE(BM_JpegHeader, false);
+BENCHMARK_TEMPLATE(BM_JpegHeader, true);
+
+// Its floor: the finished pictures (header and scan) copied once each.
+void BM_MemcpyJpegHeader(benchmark::State& state) {
+    static const SStream stream = MakeJpegHeaderStream<false>();
+    CBenchDriver driver;
+    CBenchClient client;
+    talvex::CJpegRTPMediaParser parser(&driver, "bench");
+    parser.SetClient(&client);
+    parser.ProcessPacket(stream.packets.front());
+    const std::size_t size = driver.allocator.sample.dataSize;
+    const Bytes picture(driver.allocator.sample.buffer.begin(),
+                        driver.allocator.sample.buffer.begin() + static_cast<std::ptrdiff_t>(size));
+    Bytes target(size);
+    const uint64_t before = g_allocations.load();
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < stream.packets.size(); ++i) {
+            std::memcpy(target.data(), picture.data(), size);
+            benchmark::ClobberMemory();
+        }
+    }
+    Report(state, stream, g_allocations.load() - before);
+    state.counters["picture_bytes"] = static_cast<double>(size);
+    state.counters["pictures/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * static_cast<double>(stream.packets.size()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_MemcpyJpegHeader);
 
 // The floor: each payload of the same stream copied once into a reused
 // picture buffer, one run per codec's stream.

@@ -5,6 +5,7 @@
 
 #include "http/HostAddress.h"
 #include "platform/PlatformEvent.h"
+#include "rtsp/LatencyProbe.h"
 
 namespace talvex {
 
@@ -75,6 +76,7 @@ void CBaseRTPChannel::Depacketize(const CRTPPacket& packet) {
 }
 
 bool CBaseRTPChannel::OnFrame(ipcapture::IHostMediaSample* sample) {
+    latency::RecordPictureDelivered();
     m_frameEvent.Set();
     if (!DeliverFrame(sample)) return false;
     LastFrameTime().Touch();

@@ -73,6 +73,21 @@ void CMpegMediaParser::Scan() {
     // A start code needs its four bytes and the plane's coding type the byte
     // after them, so the last four bytes wait for the next read.
     while (m_scanPos + kStartCodeBytes < m_frameBuffer.size()) {
+        // Only a start code changes anything: memchr finds the 01 of the
+        // next 00 00 01 candidate, far faster than a byte-by-byte look.
+        const uint8_t* bytes = m_frameBuffer.data();
+        const std::size_t end = m_frameBuffer.size() - kStartCodeBytes;
+        const void* one = std::memchr(bytes + m_scanPos + 2, 1, end - m_scanPos);
+        if (one == nullptr) {
+            m_scanPos = end;
+            break;
+        }
+        const std::size_t candidate = static_cast<std::size_t>(static_cast<const uint8_t*>(one) - bytes) - 2;
+        if (bytes[candidate] != 0 || bytes[candidate + 1] != 0) {
+            m_scanPos = candidate + 1;
+            continue;
+        }
+        m_scanPos = candidate;
         if (StartCodeAt(m_scanPos, kSequenceCode) || StartCodeAt(m_scanPos, kVideoObjectCode)) {
             // The header begins at the visual object sequence when the camera
             // sends one, else at the video object; a video object code inside

@@ -39,6 +39,20 @@ enum class EUdpReceive {
 // Receives one datagram. size is the number of bytes received.
 EUdpReceive ReceiveDatagram(UdpHandle socket, void* buffer, std::size_t capacity, std::size_t& size,
                             SUdpAddress& sender);
+// One slot of a batch receive: the caller's buffer, and what arrived in it.
+struct SUdpDatagram {
+    void* Buffer = nullptr;
+    std::size_t Capacity = 0;
+    std::size_t Size = 0;
+    SUdpAddress Sender;
+    EUdpReceive Result = EUdpReceive::Failed;
+};
+// Receives the datagram ReceiveDatagram would, then, without waiting, as many
+// of those already queued as there are further slots: one system call for
+// the lot where the system has one (recvmmsg on Linux), one datagram a call
+// elsewhere. Returns the slots filled, in arrival order (at least one when
+// count > 0, a failure included).
+std::size_t ReceiveDatagrams(UdpHandle socket, SUdpDatagram* slots, std::size_t count);
 // Sends the bytes as one datagram; false when not all of them went out.
 bool SendDatagram(UdpHandle socket, const void* data, std::size_t size, const SUdpAddress& destination);
 

@@ -2,6 +2,9 @@
 
 #include "base/FormatString.h"
 #include "rtsp/CUDPClient.h"
+#include "rtsp/LatencyProbe.h"
+
+#include <algorithm>
 
 namespace talvex {
 
@@ -15,6 +18,8 @@ bool CRTPReceiver::Start(uint16_t port) {
     auto* udp = new CUDPClient(Log);
     Client = static_cast<IRTPClient*>(udp);
     udp->SetBufferSize(1536);
+    udp->SetBatchSize(kReceiveBatch);
+    udp->SetSocketBufferSize(kSocketBufferBytes);
     udp->SetSelectTimeout(2, 0);
     CurrentClient.store(udp);
     CurrentPort.store(port);
@@ -44,41 +49,85 @@ void CRTPReceiver::Stop() {
 void CRTPReceiver::EmptyQueue() {
     CLockHolder hold(Lock);
     Queue.clear();
+    Pool.clear();
     InDropBurst = false;
+}
+
+void CRTPReceiver::Recycle(std::unique_ptr<RTPPacketEntry> entry) {
+    // Enough for a full queue's worth of turnover, not a second queue.
+    if (entry && Pool.size() < 2 * kReceiveBatch)
+        Pool.push_back(std::move(entry));
 }
 
 void CRTPReceiver::OnDatagram(IRTPClient* client, const platform::SUdpAddress& sender, const uint8_t* bytes,
                               std::size_t length) {
+    platform::SUdpDatagram one;
+    one.Buffer = const_cast<uint8_t*>(bytes);  // only read
+    one.Capacity = one.Size = length;
+    one.Sender = sender;
+    one.Result = platform::EUdpReceive::Datagram;
+    OnDatagrams(client, &one, 1);
+}
+
+void CRTPReceiver::OnDatagrams(IRTPClient* client, const platform::SUdpDatagram* datagrams, std::size_t count) {
     if (client == nullptr || client != CurrentClient.load())
         return;
-    std::unique_ptr<RTPPacketEntry> entry;
-    {
-        CLockHolder hold(Lock);
-        entry = std::move(Spare);
-    }
-    if (!entry)
-        entry = std::make_unique<RTPPacketEntry>();
-    entry->Address = sender;
-    if (!entry->Packet.Parse(bytes, length) || StopEvent().Wait(0))
-        return;
-    bool firstDropOfBurst = false;
-    {
-        CLockHolder hold(Lock);
-        if (Queue.size() >= kMaxQueuedPackets) {
-            // The channel has fallen behind: the oldest packet goes, the
-            // newest stays, and the drop is counted.
-            Spare = std::move(Queue.front());
-            Queue.pop_front();
-            Dropped.fetch_add(1);
-            firstDropOfBurst = !InDropBurst;
-            InDropBurst = true;
+    const int64_t receivedNs = latency::Now();
+    std::unique_ptr<RTPPacketEntry> parsed[kReceiveBatch];
+    std::size_t done = 0;
+    while (done < count) {
+        const std::size_t chunk = std::min<std::size_t>(count - done, kReceiveBatch);
+        std::size_t ready = 0;
+        {
+            CLockHolder hold(Lock);
+            for (std::size_t i = 0; i < chunk && !Pool.empty(); ++i) {
+                parsed[i] = std::move(Pool.back());
+                Pool.pop_back();
+            }
         }
-        Queue.push_back(std::move(entry));
+        for (std::size_t i = 0; i < chunk; ++i) {
+            const platform::SUdpDatagram& datagram = datagrams[done + i];
+            if (datagram.Result != platform::EUdpReceive::Datagram || datagram.Size == 0)
+                continue;
+            std::unique_ptr<RTPPacketEntry>& entry = parsed[ready];
+            if (!entry)
+                entry = std::make_unique<RTPPacketEntry>();
+            entry->Address = datagram.Sender;
+            entry->ReceivedNs = receivedNs;
+            if (entry->Packet.Parse(static_cast<const uint8_t*>(datagram.Buffer), datagram.Size))
+                ++ready;  // a packet that failed keeps its entry for the next datagram
+        }
+        done += chunk;
+        if (StopEvent().Wait(0))
+            ready = 0;
+        bool firstDropOfBurst = false;
+        bool wasEmpty = false;
+        {
+            CLockHolder hold(Lock);
+            wasEmpty = Queue.empty();
+            for (std::size_t i = 0; i < ready; ++i) {
+                if (Queue.size() >= kMaxQueuedPackets) {
+                    // The channel has fallen behind: the oldest packet goes,
+                    // the newest stays, and the drop is counted.
+                    Recycle(std::move(Queue.front()));
+                    Queue.pop_front();
+                    Dropped.fetch_add(1);
+                    firstDropOfBurst = firstDropOfBurst || !InDropBurst;
+                    InDropBurst = true;
+                }
+                Queue.push_back(std::move(parsed[i]));
+            }
+            for (std::size_t i = ready; i < chunk; ++i)
+                Recycle(std::move(parsed[i]));
+        }
+        // The channel's thread looks at the queue again before it sleeps, so
+        // only a queue that was empty needs to wake it.
+        if (ready > 0 && wasEmpty)
+            PacketEvent.Set();
+        if (firstDropOfBurst && Log != nullptr)
+            Log->DebugMessage(kLevelInformation, "%s: packet queue of port %u full, dropping the oldest packets",
+                              "talvex::CRTPReceiver::OnDatagram", static_cast<unsigned>(CurrentPort.load()));
     }
-    PacketEvent.Set();
-    if (firstDropOfBurst && Log != nullptr)
-        Log->DebugMessage(kLevelInformation, "%s: packet queue of port %u full, dropping the oldest packets",
-                          "talvex::CRTPReceiver::OnDatagram", static_cast<unsigned>(CurrentPort.load()));
 }
 
 void CRTPReceiver::OnReceiveTimeout(IRTPClient* client) {
@@ -112,11 +161,11 @@ void CRTPReceiver::Run() {
                 InDropBurst = false;
         }
         if (entry) {
+            latency::SetPacketReceived(entry->ReceivedNs);
             if (User != nullptr)
                 User->OnRtpPacket(entry->Address, entry->Packet);
             CLockHolder hold(Lock);
-            if (!Spare)
-                Spare = std::move(entry);
+            Recycle(std::move(entry));
         }
         waitMs = empty ? 1000 : 0;
     }

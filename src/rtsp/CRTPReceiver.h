@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "base/TSmartPtr.h"
 #include "rtsp/CRTPPacket.h"
@@ -23,12 +24,20 @@ namespace talvex {
 struct RTPPacketEntry {
     platform::SUdpAddress Address;
     CRTPPacket Packet;
+    int64_t ReceivedNs = 0;  // for the latency probe only
 };
 
 class CRTPReceiver : public IRTPClientUser, public CBaseThread {
 public:
     // About two seconds of a busy high-resolution stream, a few MiB at most.
     static constexpr std::size_t kMaxQueuedPackets = 2048;
+    // The RTP socket's receive buffer. A high-resolution key picture comes
+    // as one burst of 100 to 200 KiB; 64 KiB (128 KiB as Linux counts it)
+    // overflows before the socket thread is scheduled, loses the key picture
+    // and with it every picture up to the next one.
+    static constexpr uint32_t kSocketBufferBytes = 2 * 1024 * 1024;
+    // Datagrams taken from the socket at once.
+    static constexpr uint32_t kReceiveBatch = 32;
 
     explicit CRTPReceiver(IDebugMessage* log);
     ~CRTPReceiver() override;
@@ -38,6 +47,7 @@ public:
 
     void OnDatagram(IRTPClient* client, const platform::SUdpAddress& sender, const uint8_t* bytes,
                     std::size_t length) override;
+    void OnDatagrams(IRTPClient* client, const platform::SUdpDatagram* datagrams, std::size_t count) override;
     void OnReceiveTimeout(IRTPClient* client) override;
     void OnSocketClosed(IRTPClient* client) override;
 
@@ -54,11 +64,15 @@ protected:
 
 private:
     void EmptyQueue();
+    // Back to the pool, or freed when the pool is full (guarded by Lock).
+    void Recycle(std::unique_ptr<RTPPacketEntry> entry);
 
     IDebugMessage* const Log;
     CRecursiveLock Lock;
     std::deque<std::unique_ptr<RTPPacketEntry>> Queue;
-    std::unique_ptr<RTPPacketEntry> Spare;  // recycled entry, guarded by Lock
+    // Entries that served and will again, guarded by Lock: a steady stream
+    // allocates nothing per packet.
+    std::vector<std::unique_ptr<RTPPacketEntry>> Pool;
     CAutoEvent PacketEvent;
     TSmartPtr<IRTPClient> Client;
     std::atomic<IRTPClient*> CurrentClient{nullptr};

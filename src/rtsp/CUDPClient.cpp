@@ -31,7 +31,7 @@ bool CUDPClient::SetupSocket(const UDPOpenParams& params) {
 }
 
 bool CUDPClient::Open(IRTPClientUser* user, uint16_t port) {
-    const UDPOpenParams params{port, 65535, 5000, 1000};
+    const UDPOpenParams params{port, SocketBufferSize.load(), 5000, 1000};
     bool started = false;
     {
         CLockHolder hold(Lock);
@@ -122,22 +122,31 @@ bool CUDPClient::WaitReadable(platform::UdpHandle socket) {
 void CUDPClient::Run() {
     platform::UdpHandle socket = ThreadSocket;
     uint32_t readSize = std::min(std::max<uint32_t>(BufferSize.load(), 1), kMaxDatagram);
-    std::vector<uint8_t> buffer(readSize);
+    const std::size_t batch = std::clamp<uint32_t>(BatchSize.load(), 1, kMaxBatch);
+    // One buffer per slot, grown together when a datagram did not fit.
+    std::vector<uint8_t> buffers;
+    std::vector<platform::SUdpDatagram> slots(batch);
+    std::size_t slotBytes = 0;
     while (!StopEvent().Wait(0)) {
         if (!WaitReadable(socket))
             break;
-        buffer.resize(readSize);
-        std::size_t size = 0;
-        platform::SUdpAddress sender;
-        const platform::EUdpReceive result = platform::ReceiveDatagram(socket, buffer.data(), buffer.size(), size, sender);
+        if (slotBytes != readSize) {
+            slotBytes = readSize;
+            buffers.resize(batch * slotBytes);
+            for (std::size_t i = 0; i < batch; ++i) {
+                slots[i].Buffer = buffers.data() + i * slotBytes;
+                slots[i].Capacity = slotBytes;
+            }
+        }
+        const std::size_t received = platform::ReceiveDatagrams(socket, slots.data(), batch);
         if (StopEvent().Wait(0))
             break;
-        if (result == platform::EUdpReceive::Datagram && size > 0) {
-            if (User != nullptr)
-                User->OnDatagram(this, sender, buffer.data(), size);
-        } else if (result == platform::EUdpReceive::Truncated) {
+        if (User != nullptr)
+            User->OnDatagrams(this, slots.data(), received);
+        for (std::size_t i = 0; i < received; ++i) {
             // The datagram is lost; later ones of that size fit.
-            readSize = std::min(readSize + kGrowStep, kMaxDatagram);
+            if (slots[i].Result == platform::EUdpReceive::Truncated)
+                readSize = std::min(readSize + kGrowStep, kMaxDatagram);
         }
     }
 }

@@ -17,6 +17,14 @@ public:
     // bytes point into the client's receive buffer: copy what is kept.
     virtual void OnDatagram(IRTPClient* client, const platform::SUdpAddress& sender, const uint8_t* bytes,
                             std::size_t length) = 0;
+    // Datagrams the client received together, in arrival order; slots that
+    // hold no whole datagram are skipped. By default each goes to OnDatagram.
+    virtual void OnDatagrams(IRTPClient* client, const platform::SUdpDatagram* datagrams, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i)
+            if (datagrams[i].Result == platform::EUdpReceive::Datagram && datagrams[i].Size > 0)
+                OnDatagram(client, datagrams[i].Sender, static_cast<const uint8_t*>(datagrams[i].Buffer),
+                           datagrams[i].Size);
+    }
     virtual void OnReceiveTimeout(IRTPClient* client) = 0;
     virtual void OnSocketClosed(IRTPClient* client) = 0;
 };

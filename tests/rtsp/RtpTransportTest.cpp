@@ -125,6 +125,75 @@ TEST(RtpTransportTest, UdpClientGrowsItsBufferAndNeverDeliversACutDatagram) {
     EXPECT_EQ(user.Closed, 1);
 }
 
+TEST(RtpTransportTest, BatchReceiveReturnsTheQueuedDatagramsInOrder) {
+    SPeer receiver;
+    SPeer sender;
+    ASSERT_NE(receiver.Port, 0);
+    // More than one batch, with one datagram too large for its slot among them.
+    constexpr std::size_t kCount = 45, kTooLarge = 7, kSlotBytes = 256;
+    for (std::size_t i = 0; i < kCount; ++i)
+        ASSERT_TRUE(sender.Send(Bytes(i == kTooLarge ? 1000 : 10 + i, static_cast<uint8_t>(i)), receiver.Port));
+    std::vector<Bytes> buffers(32, Bytes(kSlotBytes));
+    std::vector<platform::SUdpDatagram> slots(buffers.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        slots[i].Buffer = buffers[i].data();
+        slots[i].Capacity = kSlotBytes;
+    }
+    std::vector<std::size_t> sizes;
+    std::vector<platform::EUdpReceive> results;
+    while (results.size() < kCount) {
+        ASSERT_EQ(platform::WaitUdpReadable(receiver.Socket, 10, 0), platform::EUdpWait::Readable);
+        const std::size_t got = platform::ReceiveDatagrams(receiver.Socket, slots.data(), slots.size());
+        ASSERT_GE(got, 1u);
+        for (std::size_t i = 0; i < got; ++i) {
+            results.push_back(slots[i].Result);
+            sizes.push_back(slots[i].Size);
+            if (slots[i].Result == platform::EUdpReceive::Datagram) {
+                EXPECT_EQ(buffers[i][0], static_cast<uint8_t>(results.size() - 1)) << "datagram " << results.size() - 1;
+                EXPECT_EQ(slots[i].Sender.Port, sender.Port);
+            }
+        }
+    }
+    ASSERT_EQ(results.size(), kCount);
+    for (std::size_t i = 0; i < kCount; ++i) {
+        EXPECT_EQ(results[i], i == kTooLarge ? platform::EUdpReceive::Truncated : platform::EUdpReceive::Datagram) << i;
+        EXPECT_EQ(sizes[i], i == kTooLarge ? 0 : 10 + i) << i;
+    }
+}
+
+// A 1080p key picture arrives as one burst of about 200 KiB while the socket
+// thread may be busy: the receiver's socket buffer holds it whole.
+TEST(RtpTransportTest, SocketBufferHoldsAKeyPictureBurst) {
+    class CBlockingUser : public CUdpUser {
+    public:
+        void OnDatagram(IRTPClient* client, const platform::SUdpAddress& from, const uint8_t* bytes,
+                        std::size_t length) override {
+            CUdpUser::OnDatagram(client, from, bytes, length);
+            std::unique_lock<std::mutex> lock(Mutex);
+            Changed.wait(lock, [&] { return !Hold; });
+        }
+        bool Hold = true;
+    };
+    CUDPClient client(nullptr);
+    CBlockingUser user;
+    client.SetBufferSize(1536);
+    client.SetSocketBufferSize(CRTPReceiver::kSocketBufferBytes);
+    const uint16_t port = OpenOnFreePort([&](uint16_t p) { return client.Open(&user, p); });
+    ASSERT_NE(port, 0);
+    SPeer peer;
+    ASSERT_TRUE(peer.Send(Bytes(100, 1), port));
+    ASSERT_TRUE(user.WaitFor([&] { return user.Sizes.size() == 1; }));  // the socket thread now waits
+    constexpr std::size_t kBurst = 150;  // 210 000 bytes
+    for (std::size_t i = 0; i < kBurst; ++i) ASSERT_TRUE(peer.Send(Bytes(1400, 2), port));
+    {
+        std::lock_guard<std::mutex> lock(user.Mutex);
+        user.Hold = false;
+        user.Changed.notify_all();
+    }
+    EXPECT_TRUE(user.WaitFor([&] { return user.Sizes.size() == 1 + kBurst; })) << user.Sizes.size();
+    client.Close();
+}
+
 class CReceiverUser : public IRTPReceiverUser, public CWaiter {
 public:
     void OnInterleavedPacket(const CRTPPacket&) override {}
@@ -165,6 +234,26 @@ TEST(RtpTransportTest, ReceiverDeliversInArrivalOrderAcrossRestarts) {
         receiver.Stop();
         EXPECT_EQ(user.Sequences, expected);
     }
+}
+
+TEST(RtpTransportTest, ReceiverDeliversABurstWhole) {
+    CRTPReceiver receiver(nullptr);
+    CReceiverUser user;
+    receiver.User = &user;
+    SPeer peer;
+    const uint16_t port = OpenOnFreePort([&](uint16_t p) { return receiver.Start(p); });
+    ASSERT_NE(port, 0);
+    // A picture's packets back to back, as a camera sends them: taken in
+    // batches, handed on one by one.
+    std::vector<uint16_t> expected;
+    for (uint16_t s = 0; s < 2 * CRTPReceiver::kReceiveBatch + 5; ++s) {
+        expected.push_back(s);
+        ASSERT_TRUE(peer.Send(Rtp(s, 200), port));
+    }
+    ASSERT_TRUE(user.WaitFor([&] { return user.Sequences.size() == expected.size(); }));
+    receiver.Stop();
+    EXPECT_EQ(user.Sequences, expected);
+    EXPECT_EQ(receiver.DroppedPackets(), 0u);
 }
 
 TEST(RtpTransportTest, FullQueueDropsTheOldestAndCountsThem) {

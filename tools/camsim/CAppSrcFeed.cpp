@@ -14,7 +14,8 @@ void CAppSrcFeed::OnFrame(const std::shared_ptr<const CEncodedFrame>& frame) {
     GstBuffer* buffer = gst_buffer_copy(frame->Buffer());
     GST_BUFFER_PTS(buffer) = GST_CLOCK_TIME_NONE;
     GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
-    gst_app_src_push_buffer(GST_APP_SRC(m_appsrc), buffer);  // takes the buffer
+    if (gst_app_src_push_buffer(GST_APP_SRC(m_appsrc), buffer) == GST_FLOW_OK)  // takes the buffer
+        s_sent.fetch_add(1, std::memory_order_relaxed);
 }
 
 }  // namespace camsim

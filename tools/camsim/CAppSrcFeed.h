@@ -4,6 +4,9 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
+#include <cstdint>
+
 namespace camsim {
 
 // Feeds an encoder's pictures into the source of one RTSP media pipeline. The pictures are
@@ -17,8 +20,13 @@ public:
 
     void OnFrame(const std::shared_ptr<const CEncodedFrame>& frame) override;
 
+    // Pictures handed to any RTSP session since the start, for benchmarks that compare what
+    // a client received with what was sent.
+    static std::uint64_t PicturesSent() { return s_sent.load(std::memory_order_relaxed); }
+
 private:
     GstElement* const m_appsrc;
+    static inline std::atomic<std::uint64_t> s_sent{0};
 };
 
 }  // namespace camsim

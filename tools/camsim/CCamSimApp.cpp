@@ -15,7 +15,7 @@ constexpr std::size_t kControlWorkers = 4;
 
 CCamSimApp::CCamSimApp(const SCamSimOptions& options)
     : m_state(options),
-      m_encoders(m_faults, options.sharedEncode),
+      m_encoders(m_faults, options.sharedEncode, options.h264File),
       m_rtsp(m_state, m_encoders, m_faults, m_log),
       m_pages(m_state, [this] { return m_rtsp.Port(); }),
       m_control(m_state, m_log, m_faults, MakeActions()),
@@ -60,7 +60,7 @@ SControlActions CCamSimApp::MakeActions() {
 
 bool CCamSimApp::Start(std::string& error) {
     const SCamSimOptions& o = m_state.Options();
-    return m_rtsp.Start(o.rtspPort, error) && m_cameraEndpoint.Start(o.httpPort, error) &&
+    return m_encoders.Prepare(error) && m_rtsp.Start(o.rtspPort, error) && m_cameraEndpoint.Start(o.httpPort, error) &&
            m_controlEndpoint.Start(o.controlPort, error);
 }
 

@@ -87,6 +87,7 @@ std::map<std::string, Setter> MakeSetters() {
     s["fps"] = [](auto& o, auto& v) { return ParseBounded(v, 1, 60, o.video.fps); };
     s["vbr"] = [](auto& o, auto& v) { return ParseBounded(v, 1, 51, o.video.vbr); };
     s["jpeg-quality"] = [](auto& o, auto& v) { return ParseBounded(v, 1, 5, o.video.jpegQuality); };
+    s["h264-file"] = [](auto& o, auto& v) { o.h264File = v; return !v.empty(); };
     s["camera-type"] = [](auto& o, auto& v) { return ParseNumberAnyBase(v, o.cameraType); };
     s["device"] = [](auto& o, auto& v) { return ParseNumberAnyBase(v, o.device); };
     s["mac"] = [](auto& o, auto& v) { o.mac = v; return true; };
@@ -152,6 +153,10 @@ bool Complete(SCamSimOptions& o, std::string& error) {
         return false;
     }
     if (o.video.fps > o.fpsMax) o.fpsMax = o.video.fps;
+    if (!o.h264File.empty() && o.video.codec != ECodec::H264) {
+        error = "--h264-file serves H.264: it needs --codec h264";
+        return false;
+    }
     return true;
 }
 
@@ -229,6 +234,8 @@ Video (initial settings of every channel):
   --vbr N                H.264 / MPEG-4 quality class, 4 best .. 28 worst (default 17)
   --jpeg-quality N       MJPEG quality 1..5 (default 3)
   --shared-encode        encode each distinct setting once and serve it on every channel
+  --h264-file PATH       serve this H.264 byte stream (Annex B) in a loop on every H.264
+                         channel instead of encoding (see bench/make-bench-stream.sh)
 
 Identity and capabilities:
   --camera-type N        "CameraType" value, decimal or 0x.. (default 0x3A)

@@ -1,5 +1,6 @@
 #include "CControlApi.h"
 
+#include "CAppSrcFeed.h"
 #include "CJsonWriter.h"
 
 #include <algorithm>
@@ -104,6 +105,7 @@ SCgiReply CControlApi::Status() const {
     CJsonWriter json;
     json.BeginObject();
     m_actions.describePorts(json);
+    json.Field("rtsp_pictures_sent", static_cast<long long>(CAppSrcFeed::PicturesSent()));
     json.Field("channels", m_state.Channels())
         .Field("paused", m_faults.Paused())
         .Field("reachable", m_actions.reachable())

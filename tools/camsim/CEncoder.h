@@ -2,7 +2,7 @@
 
 #include "CFaultState.h"
 #include "CamSimTypes.h"
-#include "IFrameSubscriber.h"
+#include "IFrameSource.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -21,11 +21,11 @@ namespace camsim {
 // encoded with the given settings and handed to every subscriber as it comes out.
 // A subscriber's first picture is always a key picture; while sending is paused no picture
 // goes out, and after a pause every subscriber starts again at a key picture.
-class CEncoder {
+class CEncoder : public IFrameSource {
 public:
     // pattern selects the colours, so that channels can be told apart.
     CEncoder(const SVideoSettings& settings, int pattern, const CFaultState& faults);
-    ~CEncoder();
+    ~CEncoder() override;
     CEncoder(const CEncoder&) = delete;
     CEncoder& operator=(const CEncoder&) = delete;
 
@@ -33,10 +33,10 @@ public:
     const SVideoSettings& Settings() const { return m_settings; }
 
     // The stream format once the first picture came out (a new reference), or nullptr.
-    GstCaps* WaitForCaps(std::chrono::milliseconds timeout);
+    GstCaps* WaitForCaps(std::chrono::milliseconds timeout) override;
 
-    void Subscribe(const std::shared_ptr<IFrameSubscriber>& subscriber);
-    void Unsubscribe(const IFrameSubscriber* subscriber);
+    void Subscribe(const std::shared_ptr<IFrameSubscriber>& subscriber) override;
+    void Unsubscribe(const IFrameSubscriber* subscriber) override;
 
 private:
     struct SSubscriber {

@@ -2,7 +2,26 @@
 
 namespace camsim {
 
-CEncoderHub::CEncoderHub(const CFaultState& faults, bool shared) : m_faults(faults), m_shared(shared) {}
+CEncoderHub::CEncoderHub(const CFaultState& faults, bool shared, std::string h264File)
+    : m_faults(faults), m_shared(shared), m_h264File(std::move(h264File)) {}
+
+bool CEncoderHub::Prepare(std::string& error) {
+    if (m_h264File.empty()) return true;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_fileLoop) return true;
+    auto loop = std::make_shared<CH264FileLoop>(m_h264File, m_faults);
+    if (!loop->Load(error)) return false;
+    m_fileLoop = std::move(loop);
+    return true;
+}
+
+std::shared_ptr<IFrameSource> CEncoderHub::AcquireSource(int channel, const SVideoSettings& settings,
+                                                         std::string& error) {
+    if (m_h264File.empty() || settings.codec != ECodec::H264) return Acquire(channel, settings, error);
+    if (!Prepare(error)) return nullptr;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_fileLoop;
+}
 
 std::string CEncoderHub::Key(int channel, const SVideoSettings& s) const {
     std::string key = std::string(CodecName(s.codec)) + "/" + std::to_string(s.width) + "x" +

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CEncoder.h"
+#include "CH264FileLoop.h"
 
 #include <map>
 #include <memory>
@@ -14,18 +15,25 @@ namespace camsim {
 // server cheap. An encoder runs while someone holds it and stops with its last holder.
 class CEncoderHub {
 public:
-    CEncoderHub(const CFaultState& faults, bool shared);
+    // With an H.264 file, every channel set to H.264 streams that file instead of encoding.
+    CEncoderHub(const CFaultState& faults, bool shared, std::string h264File = {});
 
     // Nothing when the encoder cannot run with these settings.
     std::shared_ptr<CEncoder> Acquire(int channel, const SVideoSettings& settings, std::string& error);
+    // The H.264 file for an H.264 channel when one is given, otherwise an encoder as Acquire.
+    std::shared_ptr<IFrameSource> AcquireSource(int channel, const SVideoSettings& settings, std::string& error);
+    // Reads the H.264 file, if any, so that a bad one is reported before the camera serves.
+    bool Prepare(std::string& error);
 
 private:
     std::string Key(int channel, const SVideoSettings& settings) const;
 
     const CFaultState& m_faults;
     const bool m_shared;
-    std::mutex m_mutex;  // guards m_encoders
+    const std::string m_h264File;
+    std::mutex m_mutex;  // guards the members below
     std::map<std::string, std::weak_ptr<CEncoder>> m_encoders;
+    std::shared_ptr<CH264FileLoop> m_fileLoop;  // read once, kept for the camera's life
 };
 
 }  // namespace camsim

@@ -18,7 +18,7 @@ constexpr std::size_t kMaxFeedBytes = 4 * 1024 * 1024;
 
 // Keeps a media pipeline subscribed to its encoder for as long as the media lives.
 struct SMediaFeed {
-    std::shared_ptr<CEncoder> encoder;
+    std::shared_ptr<IFrameSource> encoder;
     std::shared_ptr<CAppSrcFeed> feed;
     ~SMediaFeed() { encoder->Unsubscribe(feed.get()); }
 };
@@ -206,7 +206,7 @@ void CRtspService::ConfigureMedia(int channel, GstRTSPMedia* media) {
     gst_object_unref(bin);
     if (!appsrc) return;
     std::string error;
-    auto encoder = m_encoders.Acquire(channel, settings, error);
+    auto encoder = m_encoders.AcquireSource(channel, settings, error);
     GstCaps* caps = encoder ? encoder->WaitForCaps(std::chrono::seconds(3)) : nullptr;
     if (!caps) {
         std::fprintf(stderr, "camsim: channel %d cannot stream: %s\n", channel + 1, error.c_str());

@@ -1,6 +1,7 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <new>
 #include <vector>
@@ -35,6 +36,10 @@ pthread_mutex_t g_eventMutex = PTHREAD_MUTEX_INITIALIZER;
 struct EventRecord {
     bool manualReset = false;
     bool signalled = false;         // guarded by g_eventMutex
+    // A copy of signalled, written under g_eventMutex and read without it:
+    // setting a manual-reset event that is already set changes nothing, and
+    // a channel sets one for every packet.
+    std::atomic<bool> signalledHint{false};
     std::vector<CWaiter*> waiters;  // guarded by g_eventMutex
 };
 
@@ -76,7 +81,10 @@ private:
 bool TakeSignalled(const EventHandle* events, std::size_t count, std::size_t& index) {
     for (std::size_t i = 0; i < count; ++i) {
         if (events[i]->signalled) {
-            if (!events[i]->manualReset) events[i]->signalled = false;
+            if (!events[i]->manualReset) {
+                events[i]->signalled = false;
+                events[i]->signalledHint.store(false, std::memory_order_release);
+            }
             index = i;
             return true;
         }
@@ -91,6 +99,7 @@ EventHandle CreateEvent(bool manualReset, bool initiallySignalled) {
     if (event == nullptr) return nullptr;
     event->manualReset = manualReset;
     event->signalled = initiallySignalled;
+    event->signalledHint.store(initiallySignalled);
     return event;
 }
 
@@ -98,8 +107,10 @@ void CloseEvent(EventHandle event) { delete event; }
 
 bool SetEvent(EventHandle event) {
     if (event == nullptr) return false;
+    if (event->manualReset && event->signalledHint.load(std::memory_order_acquire)) return true;
     pthread_mutex_lock(&g_eventMutex);
     event->signalled = true;
+    event->signalledHint.store(true, std::memory_order_release);
     for (CWaiter* waiter : event->waiters) pthread_cond_signal(&waiter->cond);
     pthread_mutex_unlock(&g_eventMutex);
     return true;
@@ -109,6 +120,7 @@ bool ResetEvent(EventHandle event) {
     if (event == nullptr) return false;
     pthread_mutex_lock(&g_eventMutex);
     event->signalled = false;
+    event->signalledHint.store(false, std::memory_order_release);
     pthread_mutex_unlock(&g_eventMutex);
     return true;
 }

@@ -105,6 +105,52 @@ EUdpReceive ReceiveDatagram(UdpHandle socket, void* buffer, std::size_t capacity
     return EUdpReceive::Datagram;
 }
 
+std::size_t ReceiveDatagrams(UdpHandle socket, SUdpDatagram* slots, std::size_t count) {
+    if (count == 0)
+        return 0;
+#ifdef __linux__
+    constexpr std::size_t kMaxBatch = 64;
+    if (socket != nullptr && count > 1) {
+        count = count < kMaxBatch ? count : kMaxBatch;
+        mmsghdr messages[kMaxBatch];
+        iovec parts[kMaxBatch];
+        sockaddr_in from[kMaxBatch];
+        std::memset(messages, 0, sizeof(mmsghdr) * count);
+        for (std::size_t i = 0; i < count; ++i) {
+            parts[i] = iovec{slots[i].Buffer, slots[i].Capacity};
+            from[i] = sockaddr_in{};
+            messages[i].msg_hdr.msg_name = &from[i];
+            messages[i].msg_hdr.msg_namelen = sizeof(from[i]);
+            messages[i].msg_hdr.msg_iov = &parts[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        // Waits (within the socket's receive time-out) for the first only.
+        const int received = ::recvmmsg(socket->fd, messages, static_cast<unsigned>(count), MSG_WAITFORONE, nullptr);
+        if (received <= 0) {
+            slots[0].Size = 0;
+            slots[0].Result = EUdpReceive::Failed;
+            return 1;
+        }
+        for (std::size_t i = 0; i < static_cast<std::size_t>(received); ++i) {
+            SUdpDatagram& slot = slots[i];
+            // As with one datagram: a cut one is never taken for a whole one.
+            if ((messages[i].msg_hdr.msg_flags & MSG_TRUNC) != 0) {
+                slot.Size = 0;
+                slot.Result = EUdpReceive::Truncated;
+                continue;
+            }
+            slot.Size = messages[i].msg_len;
+            slot.Sender.Address = ntohl(from[i].sin_addr.s_addr);
+            slot.Sender.Port = ntohs(from[i].sin_port);
+            slot.Result = EUdpReceive::Datagram;
+        }
+        return static_cast<std::size_t>(received);
+    }
+#endif
+    slots[0].Result = ReceiveDatagram(socket, slots[0].Buffer, slots[0].Capacity, slots[0].Size, slots[0].Sender);
+    return 1;
+}
+
 bool SendDatagram(UdpHandle socket, const void* data, std::size_t size, const SUdpAddress& destination) {
     if (socket == nullptr)
         return false;

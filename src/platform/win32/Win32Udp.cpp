@@ -115,6 +115,14 @@ EUdpReceive ReceiveDatagram(UdpHandle socket, void* buffer, std::size_t capacity
     return EUdpReceive::Datagram;
 }
 
+std::size_t ReceiveDatagrams(UdpHandle socket, SUdpDatagram* slots, std::size_t count) {
+    if (count == 0)
+        return 0;
+    // Winsock has no batch receive for plain sockets: one datagram a call.
+    slots[0].Result = ReceiveDatagram(socket, slots[0].Buffer, slots[0].Capacity, slots[0].Size, slots[0].Sender);
+    return 1;
+}
+
 bool SendDatagram(UdpHandle socket, const void* data, std::size_t size, const SUdpAddress& destination) {
     if (socket == nullptr || size > 65535)
         return false;

@@ -1,0 +1,138 @@
+#include "CH264FileLoop.h"
+
+#include <gst/app/gstappsink.h>
+
+#include <algorithm>
+
+namespace camsim {
+namespace {
+
+// The pacing falls back to the clock rather than catch up with a burst after a stall.
+constexpr auto kMaxLate = std::chrono::milliseconds(500);
+
+}  // namespace
+
+CH264FileLoop::CH264FileLoop(std::string path, const CFaultState& faults)
+    : m_path(std::move(path)), m_faults(faults) {}
+
+CH264FileLoop::~CH264FileLoop() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+    if (m_caps) gst_caps_unref(m_caps);
+}
+
+bool CH264FileLoop::Load(std::string& error) {
+    // h264parse finds the access units and marks the key ones; the pictures are kept as parsed.
+    GstElement* pipeline = gst_pipeline_new("h264-file");
+    GstElement* source = gst_element_factory_make("filesrc", nullptr);
+    GstElement* parser = gst_element_factory_make("h264parse", nullptr);
+    GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
+    GstElement* sink = gst_element_factory_make("appsink", nullptr);
+    if (!pipeline || !source || !parser || !filter || !sink) {
+        error = "--h264-file needs the GStreamer elements filesrc, h264parse and appsink";
+        for (GstElement* e : {pipeline, source, parser, filter, sink})
+            if (e) gst_object_unref(e);
+        return false;
+    }
+    g_object_set(source, "location", m_path.c_str(), nullptr);
+    GstCaps* wanted = gst_caps_from_string("video/x-h264,stream-format=byte-stream,alignment=au");
+    g_object_set(filter, "caps", wanted, nullptr);
+    gst_caps_unref(wanted);
+    g_object_set(sink, "sync", FALSE, "max-buffers", 0u, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), source, parser, filter, sink, nullptr);
+    gst_element_link_many(source, parser, filter, sink, nullptr);
+    // A file that cannot be opened fails the state change; a broken one ends the stream early.
+    const bool started = gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    while (GstSample* sample = started ? gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND) : nullptr) {
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        const bool key = buffer && !GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT);
+        // The loop starts, and restarts, at a key picture.
+        if (buffer && (key || !m_pictures.empty()))
+            m_pictures.push_back(std::make_shared<const CEncodedFrame>(buffer, m_pictures.size()));
+        if (!m_caps)
+            if (GstCaps* caps = gst_sample_get_caps(sample)) m_caps = gst_caps_ref(caps);
+        gst_sample_unref(sample);
+    }
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* failure = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
+    if (failure) {
+        GError* gerror = nullptr;
+        gst_message_parse_error(failure, &gerror, nullptr);
+        error = "--h264-file " + m_path + ": " + (gerror ? gerror->message : "cannot be read");
+        if (gerror) g_error_free(gerror);
+        gst_message_unref(failure);
+    }
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    if (failure || !started) {
+        if (error.empty()) error = "--h264-file " + m_path + ": cannot be read";
+        return false;
+    }
+    if (m_pictures.empty() || !m_caps) {
+        error = "--h264-file " + m_path + ": no key picture found";
+        return false;
+    }
+    const GstStructure* format = gst_caps_get_structure(m_caps, 0);
+    int num = 0, den = 0;
+    if (gst_structure_get_fraction(format, "framerate", &num, &den) && num > 0 && den > 0) {
+        m_fpsNumerator = num;
+        m_fpsDenominator = den;
+    }
+    return true;
+}
+
+GstCaps* CH264FileLoop::WaitForCaps(std::chrono::milliseconds) { return m_caps ? gst_caps_ref(m_caps) : nullptr; }
+
+void CH264FileLoop::Subscribe(const std::shared_ptr<IFrameSubscriber>& subscriber) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_subscribers.push_back(SSubscriber{subscriber, subscriber.get(), 0});
+    if (!m_thread.joinable() && !m_pictures.empty()) m_thread = std::thread([this] { Run(); });
+}
+
+void CH264FileLoop::Unsubscribe(const IFrameSubscriber* subscriber) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::erase_if(m_subscribers, [subscriber](const SSubscriber& s) { return s.id == subscriber; });
+}
+
+void CH264FileLoop::Run() {
+    using Clock = std::chrono::steady_clock;
+    const auto period = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(static_cast<double>(m_fpsDenominator) / m_fpsNumerator));
+    auto due = Clock::now();
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (m_wake.wait_until(lock, due, [this] { return m_stopping; })) return;
+        }
+        Deliver();
+        due += period;
+        if (Clock::now() - due > kMaxLate) due = Clock::now();
+    }
+}
+
+void CH264FileLoop::Deliver() {
+    std::vector<std::pair<std::shared_ptr<IFrameSubscriber>, std::shared_ptr<const CEncodedFrame>>> sends;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_faults.Paused()) {
+            m_pauseSeen = true;
+            return;
+        }
+        for (SSubscriber& s : m_subscribers) {
+            // A decoder that missed pictures can only resume at a key picture: the first.
+            if (m_pauseSeen) s.next = 0;
+            const std::size_t index = s.next;
+            s.next = (s.next + 1) % m_pictures.size();
+            if (auto sink = s.sink.lock()) sends.emplace_back(std::move(sink), m_pictures[index]);
+        }
+        m_pauseSeen = false;
+    }
+    for (const auto& [receiver, frame] : sends) receiver->OnFrame(frame);
+}
+
+}  // namespace camsim

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "CFaultState.h"
+#include "IFrameSource.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace camsim {
+
+// A recorded H.264 byte stream served over and over at its own frame rate, so that many
+// streams cost the camera no encoding at all. The file is split into access units once; one
+// pacing thread hands the shared pictures to every subscriber. Each subscriber plays the file
+// from its first (key) picture on from the moment it subscribes, so a new session starts at
+// once, and the key pictures of many streams do not all come at the same instant. The
+// receiving pipelines stamp each picture as it arrives, so RTP time stamps and sequence
+// numbers run on across the end of the file as if the camera had never stopped. While sending
+// is paused no picture goes out; afterwards every subscriber starts again at the first picture.
+class CH264FileLoop : public IFrameSource {
+public:
+    CH264FileLoop(std::string path, const CFaultState& faults);
+    ~CH264FileLoop() override;
+    CH264FileLoop(const CH264FileLoop&) = delete;
+    CH264FileLoop& operator=(const CH264FileLoop&) = delete;
+
+    // Reads the file; false with a message when it holds no key picture to start from.
+    bool Load(std::string& error);
+
+    GstCaps* WaitForCaps(std::chrono::milliseconds timeout) override;
+    void Subscribe(const std::shared_ptr<IFrameSubscriber>& subscriber) override;
+    void Unsubscribe(const IFrameSubscriber* subscriber) override;
+
+    std::size_t Pictures() const { return m_pictures.size(); }
+    int Fps() const { return m_fpsNumerator / m_fpsDenominator; }
+
+private:
+    struct SSubscriber {
+        std::weak_ptr<IFrameSubscriber> sink;
+        const IFrameSubscriber* id = nullptr;
+        std::size_t next = 0;  // the subscriber's next picture
+    };
+
+    void Run();
+    void Deliver();
+
+    const std::string m_path;
+    const CFaultState& m_faults;
+    // Filled by Load, read-only afterwards.
+    std::vector<std::shared_ptr<const CEncodedFrame>> m_pictures;
+    GstCaps* m_caps = nullptr;
+    int m_fpsNumerator = 25;
+    int m_fpsDenominator = 1;
+
+    std::mutex m_mutex;  // guards the members below
+    std::condition_variable m_wake;
+    std::vector<SSubscriber> m_subscribers;
+    bool m_stopping = false;
+    bool m_pauseSeen = false;  // touched only on the pacing thread
+    std::thread m_thread;      // runs while the loop exists, from the first Subscribe
+};
+
+}  // namespace camsim
