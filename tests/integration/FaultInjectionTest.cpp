@@ -78,15 +78,6 @@ long long HeapTolerance() {
     return cachesOff ? 128 * 1024 : 512 * 1024;
 }
 
-std::size_t EntriesOf(const char* directory) {
-    std::size_t count = 0;
-    if (DIR* dir = opendir(directory)) {
-        while (readdir(dir) != nullptr) ++count;
-        closedir(dir);
-    }
-    return count;
-}
-
 struct SUsage {
     std::size_t threads = 0;
     std::size_t descriptors = 0;
@@ -97,8 +88,8 @@ struct SUsage {
 
 SUsage Measure() {
     SUsage usage;
-    usage.threads = EntriesOf("/proc/self/task");
-    usage.descriptors = EntriesOf("/proc/self/fd");
+    usage.threads = wftest::EntriesOf("/proc/self/task");
+    usage.descriptors = wftest::EntriesOf("/proc/self/fd");
     if (DIR* dir = opendir("/proc/self/fd")) {
         while (const dirent* entry = readdir(dir)) {
             char target[256] = {};

@@ -9,6 +9,7 @@
 
 #include "CCamSimControl.h"
 #if !defined(_WIN32)
+#include <dirent.h>
 #include <unistd.h>
 
 #include "CCamSimProcess.h"
@@ -174,6 +175,17 @@ std::string ReadFrameCounters(const std::vector<SFrame>& frames, const std::stri
     return errors;
 }
 
+#endif
+
+#if !defined(_WIN32)
+std::size_t EntriesOf(const char* directory) {
+    std::size_t count = 0;
+    if (DIR* dir = opendir(directory)) {
+        while (readdir(dir) != nullptr) ++count;
+        closedir(dir);
+    }
+    return count;
+}
 #endif
 
 }  // namespace wftest

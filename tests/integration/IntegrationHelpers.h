@@ -2,6 +2,7 @@
 // an ffprobe check of delivered pictures.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,5 +77,11 @@ std::string ProbePictures(const std::vector<SFrame>& frames, const std::string& 
 // simulator stamps into each (its code strip across the top, modulo 65536).
 std::string ReadFrameCounters(const std::vector<SFrame>& frames, const std::string& format, int width, int height,
                               std::vector<uint32_t>& counters);
+
+#if !defined(_WIN32)
+// The entries of a directory: /proc/self/task and /proc/self/fd count a
+// process's threads and descriptors.
+std::size_t EntriesOf(const char* directory);
+#endif
 
 }  // namespace wftest

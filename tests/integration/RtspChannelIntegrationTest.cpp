@@ -19,7 +19,6 @@
 
 #if !defined(_WIN32)
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -302,15 +301,6 @@ void ExpectNoPictureLost(const std::vector<SFrame>& frames, unsigned int input) 
     EXPECT_EQ(gaps, 0u) << "input " << input;
 }
 
-std::size_t EntriesOf(const char* directory) {
-    std::size_t count = 0;
-    if (DIR* dir = opendir(directory)) {
-        while (readdir(dir) != nullptr) ++count;
-        closedir(dir);
-    }
-    return count;
-}
-
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -330,8 +320,8 @@ TEST_F(RtspChannelIntegrationTest, EveryInputOfABigVideoServerStreamsWithoutLoss
     // process creates (ThreadSanitizer's background thread is one): start and
     // join one before counting, so the count after Close sees only ours.
     std::thread([] {}).join();
-    const std::size_t descriptors = EntriesOf("/proc/self/fd");
-    const std::size_t threads = EntriesOf("/proc/self/task");
+    const std::size_t descriptors = wftest::EntriesOf("/proc/self/fd");
+    const std::size_t threads = wftest::EntriesOf("/proc/self/task");
     m_camsim = std::make_unique<wftest::CCameraUnderTest>(
         std::vector<std::string>{"--codec", "h264", "--size", "320x240", "--fps", "15"}, static_cast<int>(kInputs));
     ASSERT_TRUE(m_camsim->Started()) << m_camsim->Error();
@@ -366,8 +356,8 @@ TEST_F(RtspChannelIntegrationTest, EveryInputOfABigVideoServerStreamsWithoutLoss
     std::printf("[ measured ] %u inputs, %zu pictures, %.1f ms CPU per channel-second\n", kInputs, pictures,
                 cpu * 1000 / channelSeconds);
     EXPECT_EQ(driver.sink.Count("Signal was lost"), 0u) << Transcript(driver.sink);
-    EXPECT_EQ(EntriesOf("/proc/self/fd"), descriptors);
-    EXPECT_EQ(EntriesOf("/proc/self/task"), threads);
+    EXPECT_EQ(wftest::EntriesOf("/proc/self/fd"), descriptors);
+    EXPECT_EQ(wftest::EntriesOf("/proc/self/task"), threads);
 }
 
 TEST_F(RtspChannelIntegrationTest, AStopEndsAStalledConfigurationRequestAtOnce) {

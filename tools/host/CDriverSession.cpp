@@ -54,6 +54,16 @@ void CDriverSession::Complete(SCamera& camera, const SCapabilities& capabilities
     }
 }
 
+bool CDriverSession::OpenForControl(SCamera camera, bool probe, std::string& error) {
+    if (probe) {
+        CCapabilityRecord record;
+        if (!Query(camera, record, error)) return false;
+        Complete(camera, record.Snapshot());
+    }
+    if (camera.streamType == 0) camera.streamType = talvex::ipcapture::kStreamTypeMjpeg;
+    return Open(camera, error);
+}
+
 bool CDriverSession::Open(const SCamera& camera, std::string& error) {
     Close();
     m_camera = camera;

@@ -30,6 +30,9 @@ public:
     static void Complete(SCamera& camera, const SCapabilities& capabilities);
 
     bool Open(const SCamera& camera, std::string& error);
+    // What the PTZ and I/O commands do first: the query (unless left out)
+    // completes the camera, an unset stream type becomes MJPEG, then Open.
+    bool OpenForControl(SCamera camera, bool probe, std::string& error);
     void Close();
     talvex::ipcapture::IIPCaptureDriverEx3* Driver() const { return m_driver; }
     const SCamera& Camera() const { return m_camera; }

@@ -83,16 +83,7 @@ int CIoCommand::Set(talvex::ICaptureIOApi& io, const SIoAction& action) {
 
 int CIoCommand::Run(SCamera camera, const SIoAction& action, bool probe) {
     std::string error;
-    if (probe) {
-        CCapabilityRecord record;
-        if (!m_session.Query(camera, record, error)) {
-            std::fprintf(stderr, "wrenfield-host: %s\n", error.c_str());
-            return 1;
-        }
-        CDriverSession::Complete(camera, record.Snapshot());
-    }
-    if (camera.streamType == 0) camera.streamType = talvex::ipcapture::kStreamTypeMjpeg;
-    if (!m_session.Open(camera, error)) {
+    if (!m_session.OpenForControl(camera, probe, error)) {
         std::fprintf(stderr, "wrenfield-host: %s\n", error.c_str());
         return 1;
     }
