@@ -89,9 +89,14 @@ bool CH264FileLoop::Load(std::string& error) {
 GstCaps* CH264FileLoop::WaitForCaps(std::chrono::milliseconds) { return m_caps ? gst_caps_ref(m_caps) : nullptr; }
 
 void CH264FileLoop::Subscribe(const std::shared_ptr<IFrameSubscriber>& subscriber) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_subscribers.push_back(SSubscriber{subscriber, subscriber.get(), 0});
-    if (!m_thread.joinable() && !m_pictures.empty()) m_thread = std::thread([this] { Run(); });
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_subscribers.push_back(SSubscriber{subscriber, subscriber.get(), 0, Clock::now(), false});
+        ++m_subscriptions;
+        if (!m_thread.joinable() && !m_pictures.empty()) m_thread = std::thread([this] { Run(); });
+    }
+    // The new session's first picture is due now, perhaps before the one the thread waits for.
+    m_wake.notify_all();
 }
 
 void CH264FileLoop::Unsubscribe(const IFrameSubscriber* subscriber) {
@@ -100,39 +105,49 @@ void CH264FileLoop::Unsubscribe(const IFrameSubscriber* subscriber) {
 }
 
 void CH264FileLoop::Run() {
-    using Clock = std::chrono::steady_clock;
-    const auto period = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(static_cast<double>(m_fpsDenominator) / m_fpsNumerator));
     auto due = Clock::now();
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            if (m_wake.wait_until(lock, due, [this] { return m_stopping; })) return;
+            const uint64_t subscriptions = m_subscriptions;
+            // A new subscriber wakes the thread: its first picture is due at once.
+            if (m_wake.wait_until(lock, due, [&] { return m_stopping || m_subscriptions != subscriptions; }) &&
+                m_stopping)
+                return;
         }
-        Deliver();
-        due += period;
-        if (Clock::now() - due > kMaxLate) due = Clock::now();
+        due = Deliver(Clock::now());
     }
 }
 
-void CH264FileLoop::Deliver() {
+CH264FileLoop::Clock::time_point CH264FileLoop::Deliver(Clock::time_point now) {
+    const auto period = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(static_cast<double>(m_fpsDenominator) / m_fpsNumerator));
     std::vector<std::pair<std::shared_ptr<IFrameSubscriber>, std::shared_ptr<const CEncodedFrame>>> sends;
+    auto next = now + period;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_faults.Paused()) {
-            m_pauseSeen = true;
-            return;
-        }
+        const bool paused = m_faults.Paused();
         for (SSubscriber& s : m_subscribers) {
-            // A decoder that missed pictures can only resume at a key picture: the first.
-            if (m_pauseSeen) s.next = 0;
-            const std::size_t index = s.next;
-            s.next = (s.next + 1) % m_pictures.size();
-            if (auto sink = s.sink.lock()) sends.emplace_back(std::move(sink), m_pictures[index]);
+            if (s.due <= now) {
+                s.due += period;
+                // The pacing falls back to the clock rather than catch up with a burst after a stall.
+                if (now - s.due > kMaxLate) s.due = now + period;
+                if (paused) {
+                    s.restart = true;
+                } else {
+                    // A decoder that missed pictures can only resume at a key picture: the first.
+                    if (s.restart) s.next = 0;
+                    s.restart = false;
+                    const std::size_t index = s.next;
+                    s.next = (s.next + 1) % m_pictures.size();
+                    if (auto sink = s.sink.lock()) sends.emplace_back(std::move(sink), m_pictures[index]);
+                }
+            }
+            next = std::min(next, s.due);
         }
-        m_pauseSeen = false;
     }
     for (const auto& [receiver, frame] : sends) receiver->OnFrame(frame);
+    return next;
 }
 
 }  // namespace camsim

@@ -3,7 +3,9 @@
 #include "CFaultState.h"
 #include "IFrameSource.h"
 
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,8 +16,9 @@ namespace camsim {
 // A recorded H.264 byte stream served over and over at its own frame rate, so that many
 // streams cost the camera no encoding at all. The file is split into access units once; one
 // pacing thread hands the shared pictures to every subscriber. Each subscriber plays the file
-// from its first (key) picture on from the moment it subscribes, so a new session starts at
-// once, and the key pictures of many streams do not all come at the same instant. The
+// from its first (key) picture on from the moment it subscribes, on a picture clock of its
+// own that starts then, as separate cameras would: a new session starts at once, and neither
+// the pictures nor the key pictures of many streams come at the same instant. The
 // receiving pipelines stamp each picture as it arrives, so RTP time stamps and sequence
 // numbers run on across the end of the file as if the camera had never stopped. While sending
 // is paused no picture goes out; afterwards every subscriber starts again at the first picture.
@@ -37,14 +40,18 @@ public:
     int Fps() const { return m_fpsNumerator / m_fpsDenominator; }
 
 private:
+    using Clock = std::chrono::steady_clock;
     struct SSubscriber {
         std::weak_ptr<IFrameSubscriber> sink;
         const IFrameSubscriber* id = nullptr;
         std::size_t next = 0;  // the subscriber's next picture
+        Clock::time_point due;  // when that picture goes out
+        bool restart = false;   // a pause was seen: start again at the key picture
     };
 
     void Run();
-    void Deliver();
+    // Sends every picture that is due; returns when the next one is.
+    Clock::time_point Deliver(Clock::time_point now);
 
     const std::string m_path;
     const CFaultState& m_faults;
@@ -58,7 +65,7 @@ private:
     std::condition_variable m_wake;
     std::vector<SSubscriber> m_subscribers;
     bool m_stopping = false;
-    bool m_pauseSeen = false;  // touched only on the pacing thread
+    uint64_t m_subscriptions = 0;  // counts Subscribe calls, to wake the pacing thread
     std::thread m_thread;      // runs while the loop exists, from the first Subscribe
 };
 
