@@ -51,6 +51,8 @@ void CRTPReceiver::EmptyQueue() {
     Queue.clear();
     Pool.clear();
     InDropBurst = false;
+    ConsumerIdle = true;
+    QueuedPictureEnd.Reset();
 }
 
 void CRTPReceiver::Recycle(std::unique_ptr<RTPPacketEntry> entry) {
@@ -101,11 +103,13 @@ void CRTPReceiver::OnDatagrams(IRTPClient* client, const platform::SUdpDatagram*
         if (StopEvent().Wait(0))
             ready = 0;
         bool firstDropOfBurst = false;
-        bool wasEmpty = false;
+        bool wake = false;
         {
             CLockHolder hold(Lock);
-            wasEmpty = Queue.empty();
+            bool pictureComplete = false;
             for (std::size_t i = 0; i < ready; ++i) {
+                const CRTPPacket& packet = parsed[i]->Packet;
+                pictureComplete = QueuedPictureEnd.Note(packet.Marker() != 0, packet.Timestamp()) || pictureComplete;
                 if (Queue.size() >= kMaxQueuedPackets) {
                     // The channel has fallen behind: the oldest packet goes,
                     // the newest stays, and the drop is counted.
@@ -119,10 +123,14 @@ void CRTPReceiver::OnDatagrams(IRTPClient* client, const platform::SUdpDatagram*
             }
             for (std::size_t i = ready; i < chunk; ++i)
                 Recycle(std::move(parsed[i]));
+            // The channel's thread looks at the queue again before it sleeps,
+            // so only a thread that found it empty needs waking, and only
+            // when it has a picture to finish (or its time-out takes the rest).
+            wake = ConsumerIdle && ready > 0 && (pictureComplete || Queue.size() >= kWakePackets);
+            if (wake)
+                ConsumerIdle = false;
         }
-        // The channel's thread looks at the queue again before it sleeps, so
-        // only a queue that was empty needs to wake it.
-        if (ready > 0 && wasEmpty)
+        if (wake)
             PacketEvent.Set();
         if (firstDropOfBurst && Log != nullptr)
             Log->DebugMessage(kLevelInformation, "%s: packet queue of port %u full, dropping the oldest packets",
@@ -144,10 +152,17 @@ void CRTPReceiver::Run() {
     const platform::EventHandle events[] = {StopEvent().Handle(), PacketEvent.Handle()};
     uint32_t waitMs = 0;
     for (;;) {
-        std::size_t index = 0;
-        const platform::EWaitResult result = platform::WaitAnyEvent(events, 2, waitMs, index);
-        if ((result == platform::EWaitResult::Signalled && index == 0) || result == platform::EWaitResult::Failed)
-            break;
+        if (waitMs == 0) {
+            // More packets wait: only a stop request matters, and a look at
+            // that event takes no lock.
+            if (StopEvent().Wait(0))
+                break;
+        } else {
+            std::size_t index = 0;
+            const platform::EWaitResult result = platform::WaitAnyEvent(events, 2, waitMs, index);
+            if ((result == platform::EWaitResult::Signalled && index == 0) || result == platform::EWaitResult::Failed)
+                break;
+        }
         std::unique_ptr<RTPPacketEntry> entry;
         bool empty = true;
         {
@@ -157,8 +172,10 @@ void CRTPReceiver::Run() {
                 Queue.pop_front();
             }
             empty = Queue.empty();
-            if (empty)
+            if (empty) {
                 InDropBurst = false;
+                ConsumerIdle = true;
+            }
         }
         if (entry) {
             latency::SetPacketReceived(entry->ReceivedNs);

@@ -2,7 +2,8 @@
 // them, in arrival order, to the channel on a thread of its own
 // ("RTP Packet Queue (%hu)"). The queue between the socket thread and that
 // thread holds at most kMaxQueuedPackets: when the channel falls behind, the
-// oldest packets are dropped and counted.
+// oldest packets are dropped and counted. That thread is woken once a
+// picture is complete in the queue (kWakePackets).
 #pragma once
 
 #include <atomic>
@@ -27,6 +28,26 @@ struct RTPPacketEntry {
     int64_t ReceivedNs = 0;  // for the latency probe only
 };
 
+// Tells, packet by packet in queue order, where a picture is complete: at
+// its marker packet, or, when the marker was lost or the camera sets none,
+// at the first packet of the next picture (a new time stamp).
+class CPictureEnd {
+public:
+    bool Note(bool marker, uint32_t timestamp) {
+        const bool completes = marker || (m_have && !m_marker && timestamp != m_timestamp);
+        m_have = true;
+        m_marker = marker;
+        m_timestamp = timestamp;
+        return completes;
+    }
+    void Reset() { m_have = false; }
+
+private:
+    bool m_have = false;
+    bool m_marker = false;
+    uint32_t m_timestamp = 0;
+};
+
 class CRTPReceiver : public IRTPClientUser, public CBaseThread {
 public:
     // About two seconds of a busy high-resolution stream, a few MiB at most.
@@ -38,6 +59,12 @@ public:
     static constexpr uint32_t kSocketBufferBytes = 2 * 1024 * 1024;
     // Datagrams taken from the socket at once.
     static constexpr uint32_t kReceiveBatch = 32;
+    // The channel's thread is woken when a picture is complete in the queue
+    // (its marker packet, or the first packet of the next picture when the
+    // marker was lost or the camera sets none), or when this many packets
+    // wait: one wake-up per picture instead of one per datagram batch, and a
+    // large picture is still taken in as it arrives.
+    static constexpr std::size_t kWakePackets = 32;
 
     explicit CRTPReceiver(IDebugMessage* log);
     ~CRTPReceiver() override;
@@ -79,6 +106,10 @@ private:
     std::atomic<uint16_t> CurrentPort{0};
     std::atomic<uint64_t> Dropped{0};
     bool InDropBurst = false;  // guarded by Lock
+    // Guarded by Lock: the channel's thread found the queue empty and waits
+    // to be woken; where the queued packets complete a picture.
+    bool ConsumerIdle = true;
+    CPictureEnd QueuedPictureEnd;
 };
 
 }  // namespace talvex

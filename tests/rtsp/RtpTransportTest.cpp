@@ -64,8 +64,10 @@ struct SPeer {
     uint16_t Port = 0;
 };
 
-Bytes Rtp(uint16_t sequence, std::size_t payload = 20) {
-    Bytes p = {0x80, 0x60, static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence), 0, 0, 0, 1, 1, 2, 3, 4};
+// marker: the packet ends its picture (each of these pictures has time stamp 1).
+Bytes Rtp(uint16_t sequence, std::size_t payload = 20, bool marker = false) {
+    Bytes p = {0x80, static_cast<uint8_t>(marker ? 0xE0 : 0x60), static_cast<uint8_t>(sequence >> 8),
+               static_cast<uint8_t>(sequence), 0, 0, 0, 1, 1, 2, 3, 4};
     p.resize(12 + payload, 0x5A);
     return p;
 }
@@ -226,8 +228,8 @@ TEST(RtpTransportTest, ReceiverDeliversInArrivalOrderAcrossRestarts) {
         for (uint16_t s = 0; s < 20; ++s) {
             const uint16_t sequence = static_cast<uint16_t>(round * 100 + (s * 7) % 20);
             expected.push_back(sequence);
-            ASSERT_TRUE(peer.Send(Rtp(sequence), port));
-            // One at a time: loopback UDP keeps order, and nothing is lost.
+            ASSERT_TRUE(peer.Send(Rtp(sequence, 20, true), port));
+            // One picture at a time: loopback UDP keeps order, and nothing is lost.
             ASSERT_TRUE(user.WaitFor([&] { return user.Sequences.size() == expected.size(); }));
         }
         ASSERT_TRUE(peer.Send({0x40, 0, 0, 0}, port));  // not RTP: dropped
@@ -246,14 +248,45 @@ TEST(RtpTransportTest, ReceiverDeliversABurstWhole) {
     // A picture's packets back to back, as a camera sends them: taken in
     // batches, handed on one by one.
     std::vector<uint16_t> expected;
-    for (uint16_t s = 0; s < 2 * CRTPReceiver::kReceiveBatch + 5; ++s) {
+    constexpr uint16_t kPackets = 2 * CRTPReceiver::kReceiveBatch + 5;
+    for (uint16_t s = 0; s < kPackets; ++s) {
         expected.push_back(s);
-        ASSERT_TRUE(peer.Send(Rtp(s, 200), port));
+        ASSERT_TRUE(peer.Send(Rtp(s, 200, s + 1 == kPackets), port));
     }
     ASSERT_TRUE(user.WaitFor([&] { return user.Sequences.size() == expected.size(); }));
     receiver.Stop();
     EXPECT_EQ(user.Sequences, expected);
     EXPECT_EQ(receiver.DroppedPackets(), 0u);
+}
+
+// The receiver's thread is woken once a picture is complete in the queue.
+TEST(RtpTransportTest, PictureEndsAtTheMarkerOrAtTheNextTimeStamp) {
+    struct SPacket {
+        bool marker;
+        uint32_t timestamp;
+        bool completes;
+    };
+    struct SCase {
+        const char* name;
+        std::vector<SPacket> packets;
+    };
+    const SCase cases[] = {
+        {"marked pictures", {{false, 10, false}, {false, 10, false}, {true, 10, true}, {false, 20, false}, {true, 20, true}}},
+        {"one-packet pictures", {{true, 10, true}, {true, 20, true}, {true, 20, true}}},
+        {"lost marker: the next picture's first packet",
+         {{false, 10, false}, {false, 10, false}, {false, 20, true}, {false, 20, false}, {true, 20, true}}},
+        {"a camera that never marks", {{false, 10, false}, {false, 20, true}, {false, 30, true}}},
+        {"a new time stamp after a marker starts a picture", {{true, 10, true}, {false, 20, false}}},
+    };
+    for (const SCase& c : cases) {
+        CPictureEnd end;
+        for (std::size_t i = 0; i < c.packets.size(); ++i)
+            EXPECT_EQ(end.Note(c.packets[i].marker, c.packets[i].timestamp), c.packets[i].completes)
+                << c.name << ", packet " << i;
+        end.Reset();
+        // After a restart the first packet never ends an earlier picture.
+        EXPECT_FALSE(end.Note(false, 99)) << c.name;
+    }
 }
 
 TEST(RtpTransportTest, FullQueueDropsTheOldestAndCountsThem) {
@@ -264,7 +297,7 @@ TEST(RtpTransportTest, FullQueueDropsTheOldestAndCountsThem) {
     ASSERT_NE(OpenOnFreePort([&](uint16_t p) { return receiver.Start(p); }), 0);
     IRTPClient* face = receiver.ClientFace();
     user.Hold = true;
-    const Bytes first = Rtp(0);
+    const Bytes first = Rtp(0, 20, true);
     receiver.OnDatagram(face, {kLoopback, 1}, first.data(), first.size());
     ASSERT_TRUE(user.WaitFor([&] { return user.Sequences.size() == 1; }));
     constexpr uint16_t kExtra = 10;

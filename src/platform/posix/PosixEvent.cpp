@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "platform/PlatformEvent.h"
@@ -57,24 +58,27 @@ public:
         pthread_mutex_unlock(&g_eventMutex);
     }
     void Register() {
-        for (std::size_t i = 0; i < m_count; ++i) m_events[i]->waiters.push_back(&m_waiter);
+        CWaiter* waiter = &Waiter();
+        for (std::size_t i = 0; i < m_count; ++i) m_events[i]->waiters.push_back(waiter);
         m_registered = true;
     }
     void Unregister() {
         if (!m_registered) return;
         for (std::size_t i = 0; i < m_count; ++i) {
             auto& list = m_events[i]->waiters;
-            auto it = std::find(list.begin(), list.end(), &m_waiter);
+            auto it = std::find(list.begin(), list.end(), &*m_waiter);
             if (it != list.end()) list.erase(it);
         }
         m_registered = false;
     }
-    CWaiter& Waiter() { return m_waiter; }
+    CWaiter& Waiter() { return m_waiter ? *m_waiter : m_waiter.emplace(); }
 
 private:
     const EventHandle* m_events;
     std::size_t m_count;
-    CWaiter m_waiter;
+    // Made only when the wait blocks: a look at the events (a 0 ms wait)
+    // needs no condition variable.
+    std::optional<CWaiter> m_waiter;
     bool m_registered = false;
 };
 
@@ -135,6 +139,13 @@ EWaitResult WaitAnyEvent(const EventHandle* events, std::size_t count, uint32_t 
     if (events == nullptr || count == 0) return EWaitResult::Failed;
     for (std::size_t i = 0; i < count; ++i)
         if (events[i] == nullptr) return EWaitResult::Failed;
+    // A look at one manual-reset event (a thread checking for its stop
+    // request) changes nothing and needs no lock.
+    if (count == 1 && timeoutMs == 0 && events[0]->manualReset) {
+        signalledIndex = 0;
+        return events[0]->signalledHint.load(std::memory_order_acquire) ? EWaitResult::Signalled
+                                                                       : EWaitResult::TimedOut;
+    }
     timespec deadline = DeadlineAfterMs(timeoutMs);
     CWaitScope scope(events, count);
     for (;;) {
