@@ -2,12 +2,15 @@
 # Whole-stream benchmark: CPU, memory, picture loss and latency of the driver
 # beside FFmpeg and GStreamer, receiving the same H.264 streams over RTSP/UDP.
 #
-#   bench/stream-bench.sh [--long] [--counts 1,16,64] [--seconds S] [--clients driver,ffmpeg,gstreamer]
+#   bench/stream-bench.sh [--long] [--lockstep] [--suffix S] [--counts 1,16,64] [--seconds S]
+#                         [--clients driver,ffmpeg,gstreamer]
 #
 # Method: the simulator (wrenfield-camsim --h264-file) serves N copies of a
 # 1920x1080, 25 pictures/s, 4 Mbit/s stream (bench/make-bench-stream.sh) in a
-# loop, so it encodes nothing. For each N (1, 16, 64) each client runs on its
-# own simulator in processes of its own:
+# loop, so it encodes nothing. Each stream runs on a picture clock of its own,
+# as separate cameras do; --lockstep sends every stream's pictures (and key
+# pictures) at one instant, the hardest case for a receiver. For each N (1,
+# 16, 64) each client runs on its own simulator in processes of its own:
 #   driver     wrenfield-host capture <camera> --rtsp --codec h264 --channel 0.. --discard --json
 #              (the benchmark build: WRENFIELD_LATENCY_PROBE=ON)
 #   ffmpeg     ffmpeg -rtsp_transport udp -i URL -c copy -f null -, one process per

@@ -55,7 +55,7 @@ TEST(CCamSimOptionsTest, RefusesWhatTheCameraCannotRun) {
         {"--auth", "ntlm"},         {"--fps", "0"},           {"--resolutions", "640x480,1x1"},
         {"--fps-min", "20", "--fps-max", "10"},               {"--user", "a:b"},
         {"--frobnicate"},           {"--channels"},           {"positional"},
-        {"--h264-file", "a.h264", "--codec", "mjpeg"},        {"--h264-file="},
+        {"--h264-file", "a.h264", "--codec", "mjpeg"},        {"--h264-file="}, {"--h264-lockstep"},
     };
     for (const auto& args : bad) {
         std::string error;

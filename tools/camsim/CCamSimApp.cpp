@@ -15,7 +15,7 @@ constexpr std::size_t kControlWorkers = 4;
 
 CCamSimApp::CCamSimApp(const SCamSimOptions& options)
     : m_state(options),
-      m_encoders(m_faults, options.sharedEncode, options.h264File),
+      m_encoders(m_faults, options.sharedEncode, options.h264File, options.h264Lockstep),
       m_rtsp(m_state, m_encoders, m_faults, m_log),
       m_pages(m_state, [this] { return m_rtsp.Port(); }),
       m_control(m_state, m_log, m_faults, MakeActions()),

@@ -138,6 +138,7 @@ std::map<std::string, Setter> MakeSetters() {
 std::map<std::string, std::function<void(SCamSimOptions&)>> MakeFlags() {
     return {
         {"shared-encode", [](SCamSimOptions& o) { o.sharedEncode = true; }},
+        {"h264-lockstep", [](SCamSimOptions& o) { o.h264Lockstep = true; }},
         {"legacy-network-page", [](SCamSimOptions& o) { o.legacyNetworkPage = true; }},
     };
 }
@@ -153,6 +154,10 @@ bool Complete(SCamSimOptions& o, std::string& error) {
         return false;
     }
     if (o.video.fps > o.fpsMax) o.fpsMax = o.video.fps;
+    if (o.h264Lockstep && o.h264File.empty()) {
+        error = "--h264-lockstep paces the pictures of --h264-file: it needs one";
+        return false;
+    }
     if (!o.h264File.empty() && o.video.codec != ECodec::H264) {
         error = "--h264-file serves H.264: it needs --codec h264";
         return false;
@@ -236,6 +241,8 @@ Video (initial settings of every channel):
   --shared-encode        encode each distinct setting once and serve it on every channel
   --h264-file PATH       serve this H.264 byte stream (Annex B) in a loop on every H.264
                          channel instead of encoding (see bench/make-bench-stream.sh)
+  --h264-lockstep        with --h264-file: every session's pictures go out on one clock,
+                         all at the same instant (the hardest case for a receiver)
 
 Identity and capabilities:
   --camera-type N        "CameraType" value, decimal or 0x.. (default 0x3A)

@@ -43,6 +43,7 @@ struct SCamSimOptions {
     bool sharedEncode = false;
     // An H.264 byte stream served in a loop on every H.264 channel instead of encoding.
     std::string h264File;
+    bool h264Lockstep = false;  // the file's sessions share one picture clock
     int sessionTimeoutSec = 60;
     // RTSP Digest answers whose uri differs from the request line are refused,
     // as a strict RFC 2617 camera does.

@@ -2,14 +2,14 @@
 
 namespace camsim {
 
-CEncoderHub::CEncoderHub(const CFaultState& faults, bool shared, std::string h264File)
-    : m_faults(faults), m_shared(shared), m_h264File(std::move(h264File)) {}
+CEncoderHub::CEncoderHub(const CFaultState& faults, bool shared, std::string h264File, bool h264Lockstep)
+    : m_faults(faults), m_shared(shared), m_h264File(std::move(h264File)), m_h264Lockstep(h264Lockstep) {}
 
 bool CEncoderHub::Prepare(std::string& error) {
     if (m_h264File.empty()) return true;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_fileLoop) return true;
-    auto loop = std::make_shared<CH264FileLoop>(m_h264File, m_faults);
+    auto loop = std::make_shared<CH264FileLoop>(m_h264File, m_faults, m_h264Lockstep);
     if (!loop->Load(error)) return false;
     m_fileLoop = std::move(loop);
     return true;

@@ -16,7 +16,7 @@ namespace camsim {
 class CEncoderHub {
 public:
     // With an H.264 file, every channel set to H.264 streams that file instead of encoding.
-    CEncoderHub(const CFaultState& faults, bool shared, std::string h264File = {});
+    CEncoderHub(const CFaultState& faults, bool shared, std::string h264File = {}, bool h264Lockstep = false);
 
     // Nothing when the encoder cannot run with these settings.
     std::shared_ptr<CEncoder> Acquire(int channel, const SVideoSettings& settings, std::string& error);
@@ -31,6 +31,7 @@ private:
     const CFaultState& m_faults;
     const bool m_shared;
     const std::string m_h264File;
+    const bool m_h264Lockstep;
     std::mutex m_mutex;  // guards the members below
     std::map<std::string, std::weak_ptr<CEncoder>> m_encoders;
     std::shared_ptr<CH264FileLoop> m_fileLoop;  // read once, kept for the camera's life

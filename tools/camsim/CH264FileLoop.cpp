@@ -12,8 +12,8 @@ constexpr auto kMaxLate = std::chrono::milliseconds(500);
 
 }  // namespace
 
-CH264FileLoop::CH264FileLoop(std::string path, const CFaultState& faults)
-    : m_path(std::move(path)), m_faults(faults) {}
+CH264FileLoop::CH264FileLoop(std::string path, const CFaultState& faults, bool lockstep)
+    : m_path(std::move(path)), m_faults(faults), m_lockstep(lockstep), m_epoch(Clock::now()) {}
 
 CH264FileLoop::~CH264FileLoop() {
     {
@@ -91,12 +91,24 @@ GstCaps* CH264FileLoop::WaitForCaps(std::chrono::milliseconds) { return m_caps ?
 void CH264FileLoop::Subscribe(const std::shared_ptr<IFrameSubscriber>& subscriber) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_subscribers.push_back(SSubscriber{subscriber, subscriber.get(), 0, Clock::now(), false});
+        m_subscribers.push_back(SSubscriber{subscriber, subscriber.get(), 0, FirstDue(Clock::now()), false});
         ++m_subscriptions;
         if (!m_thread.joinable() && !m_pictures.empty()) m_thread = std::thread([this] { Run(); });
     }
     // The new session's first picture is due now, perhaps before the one the thread waits for.
     m_wake.notify_all();
+}
+
+CH264FileLoop::Clock::time_point CH264FileLoop::FirstDue(Clock::time_point now) const {
+    if (!m_lockstep) return now;
+    // The next tick of the one clock every subscriber shares.
+    const auto period = Period();
+    return m_epoch + ((now - m_epoch) / period + 1) * period;
+}
+
+CH264FileLoop::Clock::duration CH264FileLoop::Period() const {
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(static_cast<double>(m_fpsDenominator) / m_fpsNumerator));
 }
 
 void CH264FileLoop::Unsubscribe(const IFrameSubscriber* subscriber) {
@@ -120,8 +132,7 @@ void CH264FileLoop::Run() {
 }
 
 CH264FileLoop::Clock::time_point CH264FileLoop::Deliver(Clock::time_point now) {
-    const auto period = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(static_cast<double>(m_fpsDenominator) / m_fpsNumerator));
+    const auto period = Period();
     std::vector<std::pair<std::shared_ptr<IFrameSubscriber>, std::shared_ptr<const CEncodedFrame>>> sends;
     auto next = now + period;
     {
@@ -131,7 +142,7 @@ CH264FileLoop::Clock::time_point CH264FileLoop::Deliver(Clock::time_point now) {
             if (s.due <= now) {
                 s.due += period;
                 // The pacing falls back to the clock rather than catch up with a burst after a stall.
-                if (now - s.due > kMaxLate) s.due = now + period;
+                if (now - s.due > kMaxLate) s.due = m_lockstep ? FirstDue(now) : now + period;
                 if (paused) {
                     s.restart = true;
                 } else {

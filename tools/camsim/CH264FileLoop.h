@@ -24,7 +24,8 @@ namespace camsim {
 // is paused no picture goes out; afterwards every subscriber starts again at the first picture.
 class CH264FileLoop : public IFrameSource {
 public:
-    CH264FileLoop(std::string path, const CFaultState& faults);
+    // lockstep: every subscriber on one picture clock, all pictures at the same instant.
+    CH264FileLoop(std::string path, const CFaultState& faults, bool lockstep = false);
     ~CH264FileLoop() override;
     CH264FileLoop(const CH264FileLoop&) = delete;
     CH264FileLoop& operator=(const CH264FileLoop&) = delete;
@@ -49,12 +50,16 @@ private:
         bool restart = false;   // a pause was seen: start again at the key picture
     };
 
+    Clock::time_point FirstDue(Clock::time_point now) const;
+    Clock::duration Period() const;
     void Run();
     // Sends every picture that is due; returns when the next one is.
     Clock::time_point Deliver(Clock::time_point now);
 
     const std::string m_path;
     const CFaultState& m_faults;
+    const bool m_lockstep;
+    const std::chrono::steady_clock::time_point m_epoch;  // the shared clock's origin
     // Filled by Load, read-only afterwards.
     std::vector<std::shared_ptr<const CEncodedFrame>> m_pictures;
     GstCaps* m_caps = nullptr;
