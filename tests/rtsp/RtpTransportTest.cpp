@@ -127,6 +127,28 @@ TEST(RtpTransportTest, UdpClientGrowsItsBufferAndNeverDeliversACutDatagram) {
     EXPECT_EQ(user.Closed, 1);
 }
 
+// A batched client reports quiet periods, delivers what arrives, and Close
+// wakes its thread even when it waits far longer than Close may take.
+TEST(RtpTransportTest, BatchedUdpClientReportsQuietPeriodsAndStopsAtOnce) {
+    for (const uint32_t seconds : {0u, 30u}) {
+        CUDPClient client(nullptr);
+        CUdpUser user;
+        client.SetBatchSize(CRTPReceiver::kReceiveBatch);
+        client.SetSelectTimeout(seconds, 200);
+        const uint16_t port = OpenOnFreePort([&](uint16_t p) { return client.Open(&user, p); });
+        ASSERT_NE(port, 0);
+        SPeer peer;
+        ASSERT_TRUE(peer.Send(Bytes(100, 1), port));
+        ASSERT_TRUE(peer.Send(Bytes(300, 2), port));
+        ASSERT_TRUE(user.WaitFor([&] { return user.Sizes.size() == 2 && (seconds != 0 || user.Timeouts >= 3); }));
+        const auto closing = std::chrono::steady_clock::now();
+        client.Close();
+        EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(3)) << "waits " << seconds << " s";
+        EXPECT_EQ(user.Sizes, (std::vector<std::size_t>{100, 300}));
+        EXPECT_EQ(user.Closed, 1);
+    }
+}
+
 TEST(RtpTransportTest, BatchReceiveReturnsTheQueuedDatagramsInOrder) {
     SPeer receiver;
     SPeer sender;
