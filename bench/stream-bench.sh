@@ -16,7 +16,9 @@
 #   ffmpeg     ffmpeg -rtsp_transport udp -i URL -c copy -f null -, one process per
 #              stream, and at N=16 also one process with N inputs; the cheaper way
 #              there is used at N=64 and for the ratios
-#   gstreamer  gst-launch-1.0 with N branches rtspsrc ! rtph264depay ! fakesink
+#   gstreamer  gst-launch-1.0 with N branches rtspsrc ! rtph264depay ! fakesink,
+#              whole pictures (alignment=au), as the driver hands them, so that
+#              parameter sets are not counted as pictures
 #              (inside fpsdisplaysink, which only counts)
 # Once the camera sends a second's pictures on every stream, user + system CPU
 # of the client's processes (/proc/PID/stat) is taken over a window of S

@@ -185,7 +185,8 @@ class GstClient(Client):
             # fpsdisplaysink around the fakesink only counts: it reports the pictures that
             # reached the sink once a second, from the streaming thread, on the next picture.
             command += ["rtspsrc", f"location={sim.url(c)}", "protocols=udp", "latency=0", "!",
-                        "rtph264depay", "!", "fpsdisplaysink", f"name=count{c}", "text-overlay=false",
+                        "rtph264depay", "!", "video/x-h264,alignment=au", "!",
+                        "fpsdisplaysink", f"name=count{c}", "text-overlay=false",
                         "video-sink=fakesink", "sync=false", "fps-update-interval=1000"]
         self.spawn(command)
 
