@@ -9,13 +9,16 @@
 # the state of $HOME; it is created once (wineboot) and reused. No display is
 # needed: the tests are console programs.
 #
-# Usage: scripts/test-windows.sh
+# Usage: scripts/test-windows.sh [--build-only]
+#   --build-only  configures and builds both Windows builds, runs nothing
 # WRENFIELD_REQUIRE_WINE=1 makes a machine that cannot run 32-bit programs
 # (a kernel without 32-bit support) an error instead of a loud skip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs=${WRENFIELD_JOBS:-$(nproc 2>/dev/null || echo 2)}
+build_only=0
+[[ ${1:-} == --build-only ]] && build_only=1
 export WINEDEBUG=-all
 export WRENFIELD_WINEPREFIX="$PWD/build/windows/wineprefix"
 
@@ -43,12 +46,15 @@ else
     cmake --build --preset windows -j "$jobs" --target wrenfield wf_host_layout_test
 fi
 
+echo "== windows64: configure, build"
+cmake --preset windows64 >/dev/null
+cmake --build --preset windows64 -j "$jobs"
+if [[ $build_only == 1 ]]; then exit 0; fi
+
 echo "== windows: checks of the DLL"
 ctest --preset windows -LE wine
 
-echo "== windows64: configure, build, tests under 64-bit Wine"
-cmake --preset windows64 >/dev/null
-cmake --build --preset windows64 -j "$jobs"
+echo "== windows64: tests under 64-bit Wine"
 # The prefix is made once before the test programs start side by side, so
 # that they never race to create it.
 wine64_prefix=${WRENFIELD_WINE64PREFIX:-$PWD/build/windows64/wineprefix}
