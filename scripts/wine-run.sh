@@ -12,4 +12,19 @@ export WINEARCH="${WRENFIELD_WINEARCH:-win32}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$(dirname "$WINEPREFIX")"
-exec "${WRENFIELD_WINE:-wine}" "$@"
+
+# The first program on a prefix starts the Wine server, and programs start
+# Wine's services (rpcss, explorer, ...) on demand; all of them inherit that
+# program's standard output and error and live until the last Wine program of
+# the prefix has ended. Whoever reads that output to its end (ctest, a
+# command substitution) would wait for every other program on the prefix, so
+# two test programs started side by side would each last as long as both.
+# The program writes into files instead, and its output follows once it ended.
+out=$(mktemp)
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+status=0
+"${WRENFIELD_WINE:-wine}" "$@" >"$out" 2>"$err" || status=$?
+cat "$out"
+cat "$err" >&2
+exit "$status"

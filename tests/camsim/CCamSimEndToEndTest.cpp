@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <memory>
 #include <regex>
 
 using namespace std::chrono_literals;
@@ -308,15 +309,33 @@ private:
     const int m_fd;
 };
 
+// A client's RTP and RTCP ports, neighbours as an RTSP client_port range
+// names them. The system picks the first; its neighbour may already belong
+// to another program (the suites run side by side), and then a new pair is
+// tried rather than the test failing.
+struct SUdpPortPair {
+    std::unique_ptr<CUdpPort> rtp;
+    std::unique_ptr<CUdpPort> rtcp;
+    bool Bind() {
+        for (int attempt = 0; attempt < 32; ++attempt) {
+            rtp = std::make_unique<CUdpPort>();
+            rtcp = std::make_unique<CUdpPort>();
+            if (rtp->Bind(0) && rtp->Port() < 65535 && rtcp->Bind(rtp->Port() + 1)) return true;
+        }
+        return false;
+    }
+};
+
 TEST(CCamSimEndToEndTest, ADriverStyleDigestSessionGetsRtpAndRtcpOnItsSetupPorts) {
     CCamSimProcess sim({"--auth", "digest", "--size", "320x240"});
     ASSERT_TRUE(sim.Started()) << sim.Error();
     const std::string network = CCamSimControl::HttpGet(sim.HttpPort(), "/GetNetwork.cgi").body;
     EXPECT_EQ(network.find("Path_Live1=/live1<br>") != std::string::npos, false) << "pages need credentials";
 
-    CUdpPort rtp, rtcp;
-    ASSERT_TRUE(rtp.Bind(0));
-    ASSERT_TRUE(rtcp.Bind(rtp.Port() + 1)) << "RTCP goes on the next port";
+    SUdpPortPair ports;
+    ASSERT_TRUE(ports.Bind()) << "RTCP goes on the next port";
+    CUdpPort& rtp = *ports.rtp;
+    CUdpPort& rtcp = *ports.rtcp;
     CDriverStyleRtspClient client(sim.RtspPort(), "/live1");
     EXPECT_NE(client.Request("DESCRIBE", client.Base(), "Accept: application/sdp\r\n").find("401 Unauthorized"), std::string::npos);
     const std::string describe = client.Request("DESCRIBE", client.Base(), "Accept: application/sdp\r\n");
@@ -365,11 +384,10 @@ TEST(CCamSimEndToEndTest, DroppedUdpAnswersEverySessionButSendsNothingToItsPorts
         return packet;
     };
     {
-        CUdpPort rtp, rtcp;
-        ASSERT_TRUE(rtp.Bind(0));
-        ASSERT_TRUE(rtcp.Bind(rtp.Port() + 1));
-        EXPECT_EQ(udpSession(rtp, rtcp), "");
-        EXPECT_EQ(rtcp.Receive(0ms), "");
+        SUdpPortPair ports;
+        ASSERT_TRUE(ports.Bind());
+        EXPECT_EQ(udpSession(*ports.rtp, *ports.rtcp), "");
+        EXPECT_EQ(ports.rtcp->Receive(0ms), "");
         EXPECT_EQ(control.WithheldUdpDestinations(), 2) << "its RTP and its RTCP port";
     }
     {
@@ -389,10 +407,9 @@ TEST(CCamSimEndToEndTest, DroppedUdpAnswersEverySessionButSendsNothingToItsPorts
     }
     EXPECT_EQ(control.WithheldUdpDestinations(), 2);
     ASSERT_TRUE(control.SetUdpAllowed(true));
-    CUdpPort rtp, rtcp;
-    ASSERT_TRUE(rtp.Bind(0));
-    ASSERT_TRUE(rtcp.Bind(rtp.Port() + 1));
-    EXPECT_GE(udpSession(rtp, rtcp).size(), 12u);
+    SUdpPortPair ports;
+    ASSERT_TRUE(ports.Bind());
+    EXPECT_GE(udpSession(*ports.rtp, *ports.rtcp).size(), 12u);
     EXPECT_EQ(control.WithheldUdpDestinations(), 2);
 }
 
